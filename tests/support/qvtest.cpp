@@ -1,0 +1,368 @@
+#include "qvtest.h"
+
+#include <tlhelp32.h>
+#include <commctrl.h>
+#include <cstdio>
+
+namespace qvt {
+
+std::string BinDir() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  char* slash = strrchr(path, '\\');
+  if (slash) slash[1] = 0;
+  return path;
+}
+
+std::string BinPath(const std::string& file) { return BinDir() + file; }
+
+Process Start(const std::string& exe, const std::string& arguments, const std::string& folder) {
+  Process p;
+  std::string line = "\"" + exe + "\"";
+  if (!arguments.empty()) line += " " + arguments;
+  std::vector<char> buffer(line.begin(), line.end());
+  buffer.push_back(0);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                     folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+    CloseHandle(pi.hThread);
+    p.process = pi.hProcess;
+    p.pid = pi.dwProcessId;
+    p.tid = pi.dwThreadId;
+  }
+  return p;
+}
+
+bool WaitExit(Process& p, DWORD timeoutMs, DWORD* exitCode) {
+  if (!p.process) return false;
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (WaitForSingleObject(p.process, 20) == WAIT_OBJECT_0) break;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  }
+  if (exitCode) GetExitCodeProcess(p.process, exitCode);
+  return true;
+}
+
+void Kill(Process& p) {
+  if (p.process && WaitForSingleObject(p.process, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(p.process, 99);
+    WaitForSingleObject(p.process, 5000);
+  }
+}
+
+void Close(Process& p) {
+  Kill(p);
+  if (p.process) CloseHandle(p.process);
+  p = Process{};
+}
+
+void KillAll(const char* exeName, DWORD timeoutMs) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32 pe = {};
+  pe.dwSize = sizeof pe;
+  std::vector<HANDLE> killed;
+  for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) {
+    if (lstrcmpiA(pe.szExeFile, exeName) != 0 || pe.th32ProcessID == GetCurrentProcessId()) continue;
+    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pe.th32ProcessID);
+    if (h) {
+      TerminateProcess(h, 99);
+      killed.push_back(h);
+    }
+  }
+  CloseHandle(snap);
+  for (HANDLE h : killed) {
+    WaitForSingleObject(h, timeoutMs);
+    CloseHandle(h);
+  }
+}
+
+namespace {
+struct FindData {
+  const char* cls;
+  const char* title;
+  DWORD pid;
+  bool visibleOnly;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
+  auto* d = reinterpret_cast<FindData*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (d->pid && pid != d->pid) return TRUE;
+  if (d->visibleOnly && !IsWindowVisible(w)) return TRUE;
+  if (d->cls && *d->cls && ClassOf(w) != d->cls) return TRUE;
+  if (d->title && *d->title && WindowText(w) != d->title) return TRUE;
+  d->found.push_back(w);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> ListTop(const char* cls, DWORD pid) {
+  FindData d{cls, nullptr, pid, false, {}};
+  EnumWindows(FindProc, reinterpret_cast<LPARAM>(&d));
+  return d.found;
+}
+
+HWND FindTop(const char* cls, const char* title, DWORD pid, bool visibleOnly) {
+  FindData d{cls, title, pid, visibleOnly, {}};
+  EnumWindows(FindProc, reinterpret_cast<LPARAM>(&d));
+  return d.found.empty() ? nullptr : d.found.front();
+}
+
+HWND WaitTop(const char* cls, const char* title, DWORD pid, DWORD timeoutMs, bool visibleOnly) {
+  HWND w = nullptr;
+  WaitUntil([&] { return (w = FindTop(cls, title, pid, visibleOnly)) != nullptr; }, timeoutMs);
+  return w;
+}
+
+std::string WindowText(HWND w) {
+  char text[2048] = {};
+  // WM_GETTEXT with a bounded wait, so a hung window cannot block the test.
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                           3000, &len))
+    return "";
+  return text;
+}
+
+std::string ClassOf(HWND w) {
+  char cls[256] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  return cls;
+}
+
+bool Send(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result, DWORD timeoutMs) {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutA(w, msg, wp, lp, SMTO_ABORTIFHUNG, timeoutMs, &r)) return false;
+  if (result) *result = static_cast<LRESULT>(r);
+  return true;
+}
+
+bool IsMessageBox(HWND w) { return ClassOf(w) == "#32770" && GetDlgItem(w, 0xFFFF) != nullptr; }
+
+HWND WaitMessageBox(DWORD pid, const char* caption, DWORD timeoutMs) {
+  HWND box = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND w : ListTop("#32770", pid)) {
+          if (IsMessageBox(w) && (!caption || WindowText(w) == caption)) {
+            box = w;
+            return true;
+          }
+        }
+        return false;
+      },
+      timeoutMs);
+  return box;
+}
+
+std::string MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
+
+bool PressButton(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  if (!button) return false;
+  return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
+}
+
+int DismissMessageBoxes(DWORD pid) {
+  int n = 0;
+  for (HWND w : ListTop("#32770", pid)) {
+    if (!IsMessageBox(w)) continue;
+    for (int id : {IDOK, IDCANCEL, IDNO, IDYES}) {
+      if (GetDlgItem(w, id)) {
+        PressButton(w, id);
+        ++n;
+        break;
+      }
+    }
+  }
+  return n;
+}
+
+namespace {
+struct WorkerArgs {
+  void (*fn)(void*);
+  void* arg;
+};
+DWORD WINAPI WorkerThread(LPVOID p) {
+  auto* a = static_cast<WorkerArgs*>(p);
+  a->fn(a->arg);
+  return 0;
+}
+}  // namespace
+
+std::string AnswerBoxDuring(void (*fn)(void*), void* arg, int buttonId, DWORD timeoutMs) {
+  WorkerArgs a{fn, arg};
+  HANDLE thread = CreateThread(nullptr, 0, WorkerThread, &a, 0, nullptr);
+  std::string text;
+  DWORD start = GetTickCount();
+  bool answered = false;
+  while (WaitForSingleObject(thread, 20) == WAIT_TIMEOUT) {
+    if (!answered) {
+      HWND box = WaitMessageBox(GetCurrentProcessId(), nullptr, 0);
+      if (box) {
+        text = MessageBoxText(box);
+        if (!PressButton(box, buttonId)) DismissMessageBoxes(GetCurrentProcessId());
+        answered = true;
+      }
+    }
+    if (GetTickCount() - start > timeoutMs) {
+      // Unblock the worker whatever it shows, then give up.
+      DismissMessageBoxes(GetCurrentProcessId());
+      if (WaitForSingleObject(thread, 2000) == WAIT_TIMEOUT) TerminateThread(thread, 1);
+      break;
+    }
+  }
+  CloseHandle(thread);
+  return text;
+}
+
+HWND WaitSheet(DWORD pid, const char* title, DWORD timeoutMs) {
+  HWND sheet = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND w : ListTop("#32770", pid)) {
+          if (!IsMessageBox(w) && IsWindowVisible(w) && (!title || WindowText(w) == title)) {
+            sheet = w;
+            return true;
+          }
+        }
+        return false;
+      },
+      timeoutMs);
+  return sheet;
+}
+
+int SheetPageIndex(HWND sheet) {
+  LRESULT tab = 0;
+  if (!Send(sheet, PSM_GETTABCONTROL, 0, 0, &tab) || !tab) return -1;
+  LRESULT index = -1;
+  Send(reinterpret_cast<HWND>(tab), TCM_GETCURSEL, 0, 0, &index);
+  return static_cast<int>(index);
+}
+
+void DeleteTree(HKEY root, const char* path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  char name[512];
+  for (;;) {
+    DWORD len = sizeof name;
+    if (RegEnumKeyExA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    std::string child = std::string(path) + "\\" + name;
+    DeleteTree(root, child.c_str());
+  }
+  RegCloseKey(key);
+  RegDeleteKeyA(root, path);
+}
+
+bool ReadRaw(HKEY root, const char* path, const char* name, std::vector<BYTE>* out, DWORD* type) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  DWORD size = 0, t = 0;
+  LONG rc = RegQueryValueExA(key, name, nullptr, &t, nullptr, &size);
+  if (rc == ERROR_SUCCESS) {
+    out->assign(size, 0);
+    rc = RegQueryValueExA(key, name, nullptr, &t, out->data(), &size);
+    out->resize(size);
+  }
+  RegCloseKey(key);
+  if (type) *type = t;
+  return rc == ERROR_SUCCESS;
+}
+
+bool ReadDword(HKEY root, const char* path, const char* name, DWORD* out) {
+  std::vector<BYTE> data;
+  DWORD type = 0;
+  if (!ReadRaw(root, path, name, &data, &type) || type != REG_DWORD || data.size() != 4) return false;
+  memcpy(out, data.data(), 4);
+  return true;
+}
+
+bool ReadString(HKEY root, const char* path, const char* name, std::string* out) {
+  std::vector<BYTE> data;
+  DWORD type = 0;
+  if (!ReadRaw(root, path, name, &data, &type) || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+  out->assign(reinterpret_cast<const char*>(data.data()), data.size());
+  while (!out->empty() && out->back() == 0) out->pop_back();
+  return true;
+}
+
+bool ValueExists(HKEY root, const char* path, const char* name) {
+  std::vector<BYTE> data;
+  return ReadRaw(root, path, name, &data, nullptr);
+}
+
+void WriteRaw(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD size) {
+  HKEY key;
+  if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
+  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+}
+
+void WriteDword(HKEY root, const char* path, const char* name, DWORD value) {
+  WriteRaw(root, path, name, REG_DWORD, &value, 4);
+}
+
+void WriteString(HKEY root, const char* path, const char* name, const char* text) {
+  WriteRaw(root, path, name, REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return fclose(f) == 0 && ok;
+}
+
+bool ReadFile(const std::string& path, std::string* bytes) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  bytes->clear();
+  char buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes->append(buf, n);
+  fclose(f);
+  return true;
+}
+
+std::string TempFolder() {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  static int counter = 0;
+  char name[MAX_PATH];
+  snprintf(name, sizeof name, "%sqvt%lu_%d_%lu\\", temp, GetCurrentProcessId(), ++counter, GetTickCount());
+  CreateDirectoryA(name, nullptr);
+  return name;
+}
+
+}  // namespace qvt
+
+namespace qvt {
+void PressKeys(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD vk : keys) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    inputs.push_back(in);
+  }
+  for (auto it = keys.end(); it != keys.begin();) {
+    --it;
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = *it;
+    in.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(in);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+}  // namespace qvt

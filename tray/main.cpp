@@ -1,0 +1,154 @@
+// Start-up, single instance, the message loop and shutdown of the tray program.
+#include "tray/qvtoolbar.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+#include <cstdio>
+#include <cstring>
+
+HINSTANCE AppInstance;
+HWND MainWindow;
+char LoweredCommandLine[kLoweredCommandLineChars + 1];
+
+std::atomic<int> StopRequested{0};
+std::atomic<int> WashRunning{0};
+std::atomic<int> WashErrorCount{0};
+std::atomic<int> WashWarningCount{0};
+std::atomic<int> WashLockedCount{0};
+std::atomic<int> ContentsOverwritten{0};
+std::atomic<int> HistoryInRun{0};
+
+namespace {
+
+HANDLE SingleInstanceMutex;
+
+void RegisterIdentity(HINSTANCE instance) {
+  AppInstance = instance;
+  LibSetProductInfo(instance, kProductTitle, kShortTitle, kMainClass, "Toolbar", "Toolbar", kSettingsKey,
+                    "Quorvane.hlp", "toolbar.htm", "qvtoolbar.exe", 0, 0, 0, 0, 85, 71, kWebPage, "unused", 0);
+  LibInitialize(5, 49);
+}
+
+void SeedFromClock() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  SeedRandom(now.wMilliseconds * 5416u + now.wMinute * 189u);
+}
+
+// The arguments without the program part, cut to the buffer and lower-cased.
+void KeepLoweredCommandLine(const char* arguments) {
+  snprintf(LoweredCommandLine, sizeof LoweredCommandLine, "%s", arguments ? arguments : "");
+  CharLowerA(LoweredCommandLine);
+}
+
+// A second start forwards the request to the running instance and ends.
+void ForwardToFirstInstance() {
+  HWND first = FindWindowA(kMainClass, nullptr);
+  if (!first) return;
+  if (!strstr(LoweredCommandLine, "/s")) PostMessageA(first, WM_COMMAND, IDM_SETTINGS, 0);
+  PostMessageA(first, WMU_RESTORETRAY, 0, 0);
+}
+
+// The restart list is used up once the system has restarted.
+void RemoveUsedRestartList() {
+  if (ReadSettingInt("QueueForNextRestart") == 0) return;
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  GetVersionExA(&version);
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  char path[MAX_PATH + 16];
+  snprintf(path, sizeof path, "%s%s", windows,
+           version.dwPlatformId == VER_PLATFORM_WIN32_NT ? "\\wininit.ini" : "\\wininit.bak");
+  DeleteFileA(path);
+}
+
+bool AskedToDialog(HWND dialog, MSG* message) {
+  return dialog && IsWindow(dialog) && IsDialogMessageA(dialog, message);
+}
+
+// Ctrl+Tab / Ctrl+Page Down and their reverse switch the settings pages.
+bool HandlePageKeys(MSG* message) {
+  if (message->message != WM_KEYDOWN || GetAsyncKeyState(VK_CONTROL) >= 0) return false;
+  bool shift = GetAsyncKeyState(VK_SHIFT) < 0;
+  WPARAM key = message->wParam;
+  if ((key == VK_TAB || key == VK_NEXT) && !shift) {
+    LibNextPage(message);
+    return true;
+  }
+  if (((key == VK_TAB || key == VK_NEXT) && shift) || key == VK_PRIOR) {
+    LibPrevPage(message);
+    return true;
+  }
+  return false;
+}
+
+bool HandleDialogNavigation(MSG* message) {
+  const HWND dialogs[] = {LibDialogWindowA, ToolbarPageWindow, BossKeyPageWindow, WashPageWindow,
+                          LibDialogWindowB, LibDialogWindowC};
+  for (HWND dialog : dialogs) {
+    if (AskedToDialog(dialog, message)) return true;
+  }
+  return LibOwnerWindow && IsWindow(LibOwnerWindow) &&
+         SendMessageA(LibOwnerWindow, PSM_ISDIALOGMESSAGE, 0, reinterpret_cast<LPARAM>(message));
+}
+
+// The modeless sheet reports being closed by having no current page.
+void DestroyClosedSettingsWindow() {
+  if (LibOwnerWindow && !SendMessageA(LibOwnerWindow, PSM_GETCURRENTPAGEHWND, 0, 0)) {
+    DestroyWindow(LibOwnerWindow);
+    LibOwnerWindow = nullptr;
+  }
+}
+
+void Shutdown() {
+  OleUninitialize();
+  LibRemoveTrayIcon(MainWindow);
+  if (LibFlyingIconWindow && IsWindow(LibFlyingIconWindow))
+    PostMessageA(LibFlyingIconWindow, WM_COMMAND, IDM_CLOSEFLYINGICON, 0);
+  UnregisterHotKey(MainWindow, HOTKEY_SETTINGS);
+  UnregisterHotKey(LibAppWindow, HOTKEY_BOSSKEY);
+  CloseHandle(SingleInstanceMutex);
+  SingleInstanceMutex = nullptr;
+}
+
+}  // namespace
+
+int ReadSettingInt(const char* name) { return LibReadSettingInt(HKEY_CURRENT_USER, name); }
+
+void RunMessageLoopStep(MSG* message) {
+  if (!message->hwnd) message->hwnd = LibAppWindow;
+  LibPreTranslateMessage(MainWindow, message);
+  if (!HandlePageKeys(message)) {
+    if (!HandleDialogNavigation(message)) {
+      TranslateMessage(message);
+      DispatchMessageA(message);
+    }
+    DestroyClosedSettingsWindow();
+  }
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int showCommand) {
+  RegisterIdentity(instance);
+  SeedFromClock();
+  KeepLoweredCommandLine(arguments);
+  if (LibHandleCommandLine(LoweredCommandLine)) return 0;
+
+  SingleInstanceMutex = CreateMutexA(nullptr, FALSE, kMainClass);
+  if (!SingleInstanceMutex || GetLastError() == ERROR_ALREADY_EXISTS) {
+    ForwardToFirstInstance();
+    if (SingleInstanceMutex) CloseHandle(SingleInstanceMutex);
+    return 0;
+  }
+  if (!LibInitInstance(instance)) return 0;
+  RemoveUsedRestartList();
+  OleInitialize(nullptr);
+  if (!LibRegisterMainClass(instance, MainWndProc) || !LibCreateMainWindow(instance, showCommand)) return 0;
+  if (ReadSettingInt("FlyingIcon") == 1)
+    LibCreateFlyingIcon(LibResourceModule, MainWindow, &LibFlyingIconWindow, 110, 0, LibFlyingIconProc);
+
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) RunMessageLoopStep(&message);
+  Shutdown();
+  return 0;
+}
