@@ -35,9 +35,6 @@ qv_wine_up() {
   wine wineboot -i </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Quorvane /f </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Quorvane /d 1024x768 /f </dev/null >/dev/null 2>&1
-  wineserver -w -k </dev/null >/dev/null 2>&1 || true
-  wineserver -p </dev/null >/dev/null 2>&1
-  wine wineboot </dev/null >/dev/null 2>&1
 }
 
 qv_wine_down() {

@@ -204,7 +204,14 @@ std::string AnswerBoxDuring(void (*fn)(void*), void* arg, int buttonId, DWORD ti
   std::string text;
   DWORD start = GetTickCount();
   bool answered = false;
-  while (WaitForSingleObject(thread, 20) == WAIT_TIMEOUT) {
+  // Messages are pumped while waiting: a box owned by a window of this thread
+  // sends to it (WM_ENABLE, activation) before it shows.
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, 20, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
     if (!answered) {
       HWND box = WaitMessageBox(GetCurrentProcessId(), nullptr, 0);
       if (box) {

@@ -1,0 +1,22 @@
+// Running the real qvtoolbar.exe from a test.
+#pragma once
+
+#include "support/qvtest.h"
+
+namespace qvt {
+
+constexpr const char* kTrayExe = "qvtoolbar.exe";
+constexpr const char* kProductTitle = "Quorvane Webdeck";
+
+// Ends every running qvtoolbar and removes its settings.
+void ResetTray();
+// Starts qvtoolbar.exe with these arguments and waits for its main window.
+Process StartTray(const std::string& arguments, HWND* mainWindow, DWORD timeoutMs = 10000);
+// Asks a running qvtoolbar to close (WM_CLOSE) and waits for its end; returns the exit code or -1.
+long CloseTray(Process& p, HWND mainWindow);
+// The settings window of that process, if it opens within the time.
+HWND WaitSettings(DWORD pid, DWORD timeoutMs = 5000);
+// True when no settings window of that process shows up within the time.
+bool NoSettingsFor(DWORD pid, DWORD ms);
+
+}  // namespace qvt
