@@ -103,6 +103,11 @@ QVLIB LRESULT CALLBACK LibFlyingIconProc(HWND window, UINT message, WPARAM wPara
 QVLIB int LibBrowseForFile(HWND owner, char* path /* 520 */, const char* title,
                            const char* englishTitle, int flags);
 QVLIB int LibBrowseForFolder(HWND owner, char* path /* 260 */, const char* title);
+// LibMatchText: nonzero when pattern matches any part of text ("net" matches
+// "Netscape - page"). Case is ignored as the system lower-cases the ANSI code
+// page (CharLower); '*' stands for any run of characters (also none), '?' for
+// exactly one character. An empty pattern or a null argument matches nothing.
+// The work is bounded by length(text) x length(pattern), however many '*'.
 QVLIB int LibMatchText(const char* text, const char* pattern);
 QVLIB int LibRunFamilyTool(const char* exeName, int flags, const char* settingsKey,
                            const char* webPage);

@@ -10,4 +10,5 @@ qv_display xvfb
 trap qv_wine_down EXIT
 qv_wine_up
 cd "$QV_BUILD"
+QV_BUILD="$QV_BUILD" bash "$QV_ROOT/tests/fuzz/run.sh"
 ctest --output-on-failure --timeout 300 "$@"

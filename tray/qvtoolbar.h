@@ -96,11 +96,18 @@ LRESULT SetAnimations(WPARAM on);
 LRESULT SetSounds(WPARAM on);
 
 // Boss-Key.
+extern int BossShowCommand;  // SW_SHOW or SW_HIDE: the target of the next run
 int RegisterBossHotkey(int hotkey, int id, const char* name);
 void RunBossKey();
+BOOL CALLBACK BossEnumProc(HWND window, LPARAM unused);
 
 // Picture collector: the one-shot timer of WMU_SETPICTURETIMER.
+constexpr int kFilePathChars = 520;
+constexpr int kKnownFolderChars = 1000;
 void CALLBACK PictureTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
+int MakePictureFolder(char* out, int outChars);  // the drop folder, created; 0 when none
+int GetKnownFolderPathA(char* out, int outChars, const GUID& folderId);  // 0 leaves out as it was
+void MoveFolderFiles(const char* source, const char* destination);
 
 // Settings window.
 void FillSettingsPages(LPARAM records);

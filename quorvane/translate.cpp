@@ -1,0 +1,322 @@
+// Translation of user-visible texts.
+//
+// Language files
+// --------------
+// The language is the number setting "GeneralLanguage" (0-19; 0, missing or
+// out of range = English). Translations come from two ANSI text files:
+// "<internal name>_Lang.txt" (e.g. "Toolbar_Lang.txt") and "Common_Lang.txt".
+// Each is looked for first in the program's folder, then in its "Languages"
+// subfolder; the first one found is used. An entry of the program's own file
+// wins over the same entry in the common file.
+//
+//   ; a comment line starts with a semicolon
+//   [2]
+//   Toolbar<TAB>Werkzeugleiste
+//   Cannot find the help file %s.<TAB>Die Hilfedatei %s fehlt.
+//
+// "[N]" starts the section of language N; lines before the first section and
+// sections of other languages are ignored. An entry line is the English text,
+// one TAB character and the translated text. On both sides "\t" stands for a
+// tab and "\\" for a backslash (any other backslash is kept as it is). The
+// English text must match the whole text exactly (case-sensitive). Lines may
+// end in CR LF or LF. Empty lines and lines without a TAB are ignored.
+//
+// Results
+// -------
+// LibTranslate returns a pointer into a small ring of per-thread buffers
+// (8 of 4096 bytes): use it at once. "::" becomes a line break (CR LF), so
+// "::::" is an empty line. A longer result is cut.
+#include "quorvane/internal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace qv {
+namespace {
+
+constexpr int kRingBuffers = 8;
+constexpr int kRingChars = 4096;
+constexpr int kLanguages = 20;
+constexpr DWORD kMaxLanguageFile = 8 * 1024 * 1024;
+
+struct RingBuffers {
+  int next;
+  char text[kRingBuffers][kRingChars];
+};
+
+struct Entry {
+  const char* english;
+  const char* translated;
+  int order;  // position in the files: the first of equal entries wins
+};
+
+struct Table {
+  int language;           // loaded language, -1 before the first load
+  char name[64];          // internal name the table was loaded for
+  char* files[2];         // file contents; the entries point into them
+  Entry* entries;
+  int count;
+};
+
+DWORD g_tls = TLS_OUT_OF_INDEXES;
+CRITICAL_SECTION g_lock;
+Table g_table = {-1, {}, {nullptr, nullptr}, nullptr, 0};
+const char kEmpty[] = "";
+
+char* NextBuffer() {
+  if (g_tls == TLS_OUT_OF_INDEXES) return nullptr;
+  auto* ring = static_cast<RingBuffers*>(TlsGetValue(g_tls));
+  if (!ring) {
+    ring = static_cast<RingBuffers*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(RingBuffers)));
+    if (!ring) return nullptr;
+    TlsSetValue(g_tls, ring);
+  }
+  char* buffer = ring->text[ring->next];
+  ring->next = (ring->next + 1) % kRingBuffers;
+  return buffer;
+}
+
+void FreeTable() {
+  free(g_table.entries);
+  free(g_table.files[0]);
+  free(g_table.files[1]);
+  g_table.entries = nullptr;
+  g_table.files[0] = g_table.files[1] = nullptr;
+  g_table.count = 0;
+}
+
+// Reads a whole file (terminated); null when missing, unreadable or too large.
+char* ReadWholeFile(const char* path) {
+  HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return nullptr;
+  DWORD size = GetFileSize(f, nullptr);
+  char* data = nullptr;
+  if (size != INVALID_FILE_SIZE && size <= kMaxLanguageFile) data = static_cast<char*>(malloc(size + 1));
+  DWORD got = 0;
+  if (data && (!ReadFile(f, data, size, &got, nullptr) || got != size)) {
+    free(data);
+    data = nullptr;
+  }
+  CloseHandle(f);
+  if (data) data[size] = 0;
+  return data;
+}
+
+// Finds "<name>" in the program folder, then in its "Languages" subfolder.
+char* ReadLanguageFile(const char* fileName) {
+  char folder[MAX_PATH];
+  ProgramFolder(folder, sizeof folder);
+  char path[MAX_PATH * 2];
+  snprintf(path, sizeof path, "%s%s", folder, fileName);
+  char* data = strlen(path) < MAX_PATH ? ReadWholeFile(path) : nullptr;
+  if (data) return data;
+  snprintf(path, sizeof path, "%sLanguages\\%s", folder, fileName);
+  return strlen(path) < MAX_PATH ? ReadWholeFile(path) : nullptr;
+}
+
+// Decodes \t and \\ in place.
+void Unescape(char* s) {
+  char* out = s;
+  for (const char* in = s; *in; ++in) {
+    if (in[0] == '\\' && in[1] == 't') {
+      *out++ = '\t';
+      ++in;
+    } else if (in[0] == '\\' && in[1] == '\\') {
+      *out++ = '\\';
+      ++in;
+    } else {
+      *out++ = *in;
+    }
+  }
+  *out = 0;
+}
+
+// Section header "[N]": the number, or -1 when the line is no header.
+int SectionNumber(const char* line) {
+  if (line[0] != '[') return -1;
+  const char* p = line + 1;
+  int n = 0, digits = 0;
+  while (*p >= '0' && *p <= '9' && digits < 4) n = n * 10 + (*p++ - '0'), ++digits;
+  if (!digits || *p != ']') return -1;
+  for (++p; *p == ' ' || *p == '\t'; ++p) {
+  }
+  return *p ? -1 : n;
+}
+
+// Cuts data into lines and adds the entries of language to the table.
+bool ParseLanguage(char* data, int language) {
+  int section = -1;
+  char* line = data;
+  while (line && *line) {
+    char* next = strchr(line, '\n');
+    if (next) *next++ = 0;
+    size_t len = strlen(line);
+    if (len && line[len - 1] == '\r') line[--len] = 0;
+    char* tab;
+    int number = SectionNumber(line);
+    if (line[0] == ';' || len == 0) {
+    } else if (number >= 0) {
+      section = number;
+    } else if (section == language && (tab = strchr(line, '\t')) != nullptr) {
+      *tab = 0;
+      Unescape(line);
+      Unescape(tab + 1);
+      if ((g_table.count & 255) == 0) {
+        void* grown = realloc(g_table.entries, (g_table.count + 256) * sizeof(Entry));
+        if (!grown) return false;
+        g_table.entries = static_cast<Entry*>(grown);
+      }
+      g_table.entries[g_table.count] = {line, tab + 1, g_table.count};
+      ++g_table.count;
+    }
+    line = next;
+  }
+  return true;
+}
+
+int CompareEntries(const void* a, const void* b) {
+  const Entry* x = static_cast<const Entry*>(a);
+  const Entry* y = static_cast<const Entry*>(b);
+  int c = strcmp(x->english, y->english);
+  return c ? c : x->order - y->order;
+}
+
+int CompareKey(const void* key, const void* entry) {
+  return strcmp(static_cast<const char*>(key), static_cast<const Entry*>(entry)->english);
+}
+
+void LoadTable(int language) {
+  FreeTable();
+  g_table.language = language;
+  CopyText(g_table.name, sizeof g_table.name, g_identity.internalName1);
+  if (language == 0) return;
+  char fileName[MAX_PATH];
+  const char* names[2] = {g_identity.internalName1, "Common"};
+  for (int i = 0; i < 2; ++i) {
+    if (!names[i][0]) continue;
+    snprintf(fileName, sizeof fileName, "%s_Lang.txt", names[i]);
+    g_table.files[i] = ReadLanguageFile(fileName);
+    if (g_table.files[i] && !ParseLanguage(g_table.files[i], language)) break;
+  }
+  if (g_table.count == 0) return;
+  qsort(g_table.entries, g_table.count, sizeof(Entry), CompareEntries);
+  // Keep only the first of equal English texts.
+  int kept = 1;
+  for (int i = 1; i < g_table.count; ++i)
+    if (strcmp(g_table.entries[i].english, g_table.entries[kept - 1].english) != 0)
+      g_table.entries[kept++] = g_table.entries[i];
+  g_table.count = kept;
+}
+
+int CurrentLanguage() {
+  int language = LibReadSettingInt(HKEY_CURRENT_USER, "GeneralLanguage");
+  return (language > 0 && language < kLanguages) ? language : 0;
+}
+
+// Called with the lock held: reloads when the language or identity changed.
+void EnsureTable() {
+  int language = CurrentLanguage();
+  if (language != g_table.language || strcmp(g_table.name, g_identity.internalName1) != 0) LoadTable(language);
+}
+
+// Copies text into out with "::" as CR LF; never cuts between the bytes of a
+// double-byte character.
+void Render(char* out, const char* text) {
+  size_t n = 0;
+  for (const char* p = text; *p;) {
+    if (p[0] == ':' && p[1] == ':') {
+      if (n + 2 >= kRingChars) break;
+      out[n++] = '\r';
+      out[n++] = '\n';
+      p += 2;
+    } else if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
+      if (n + 2 >= kRingChars) break;
+      out[n++] = *p++;
+      out[n++] = *p++;
+    } else {
+      if (n + 1 >= kRingChars) break;
+      out[n++] = *p++;
+    }
+  }
+  out[n] = 0;
+}
+
+void TranslateInto(char* out, const char* text) {
+  EnterCriticalSection(&g_lock);
+  EnsureTable();
+  const Entry* hit = g_table.count ? static_cast<const Entry*>(
+                                         bsearch(text, g_table.entries, g_table.count, sizeof(Entry), CompareKey))
+                                   : nullptr;
+  Render(out, hit ? hit->translated : text);
+  LeaveCriticalSection(&g_lock);
+}
+
+// Only captions, buttons and labels carry texts of ours; edits, lists and the
+// like hold the user's data.
+bool HasTranslatableText(HWND w) {
+  char cls[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  return lstrcmpiA(cls, "Button") == 0 || lstrcmpiA(cls, "Static") == 0 || lstrcmpiA(cls, "SysLink") == 0;
+}
+
+void TranslateWindowText(HWND w) {
+  char* text = NextBuffer();
+  char* result = NextBuffer();
+  if (!text || !result) return;
+  if (GetWindowTextA(w, text, kRingChars) <= 0) return;
+  TranslateInto(result, text);
+  if (strcmp(text, result) != 0) SetWindowTextA(w, result);
+}
+
+BOOL CALLBACK TranslateChild(HWND child, LPARAM) {
+  if (HasTranslatableText(child)) TranslateWindowText(child);
+  return TRUE;
+}
+
+}  // namespace
+
+void TranslationStartup() {
+  InitializeCriticalSection(&g_lock);
+  g_tls = TlsAlloc();
+}
+
+void TranslationThreadDone() {
+  if (g_tls == TLS_OUT_OF_INDEXES) return;
+  void* ring = TlsGetValue(g_tls);
+  if (ring) {
+    HeapFree(GetProcessHeap(), 0, ring);
+    TlsSetValue(g_tls, nullptr);
+  }
+}
+
+void TranslationShutdown() {
+  FreeTable();
+  if (g_tls != TLS_OUT_OF_INDEXES) TlsFree(g_tls);
+  g_tls = TLS_OUT_OF_INDEXES;
+  DeleteCriticalSection(&g_lock);
+}
+
+void ReloadLanguage() {
+  EnterCriticalSection(&g_lock);
+  LoadTable(CurrentLanguage());
+  LeaveCriticalSection(&g_lock);
+}
+
+}  // namespace qv
+
+using namespace qv;
+
+const char* LibTranslate(const char* textOrDialog, int flag) {
+  if (!textOrDialog) return kEmpty;
+  HWND dialog = reinterpret_cast<HWND>(const_cast<char*>(textOrDialog));
+  if (IsWindow(dialog)) {
+    TranslateWindowText(dialog);
+    EnumChildWindows(dialog, TranslateChild, 0);
+    return kEmpty;
+  }
+  char* out = NextBuffer();
+  if (!out) return kEmpty;
+  TranslateInto(out, textOrDialog);
+  return out;
+}

@@ -1,0 +1,168 @@
+// Tray icon, tray menu, settings sheet and its page keys.
+#include "quorvane/internal.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <cstring>
+
+namespace qv {
+namespace {
+
+// The tray icon as last requested, so that it can come back when the shell restarts.
+struct TrayState {
+  HWND window;
+  char tip[LIB_TRAYTIP_CHARS];
+  HICON icon;
+  bool requested;
+};
+TrayState g_tray = {};
+
+bool NotifyTray(DWORD action) {
+  NOTIFYICONDATAA data = {};
+  data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  data.hWnd = g_tray.window;
+  data.uID = LIB_TRAY_ICON_ID;
+  if (action != NIM_DELETE) {
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = LIB_WM_TRAYNOTIFY;
+    data.hIcon = g_tray.icon;
+    CopyText(data.szTip, sizeof data.szTip, g_tray.tip);
+  }
+  return Shell_NotifyIconA(action, &data) != 0;
+}
+
+void TranslateMenu(HMENU menu) {
+  int count = GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    char text[512] = {};
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STRING | MIIM_FTYPE | MIIM_SUBMENU;
+    item.dwTypeData = text;
+    item.cch = sizeof text - 1;
+    if (!GetMenuItemInfoA(menu, i, TRUE, &item)) continue;
+    if (item.hSubMenu) TranslateMenu(item.hSubMenu);
+    if ((item.fType & (MFT_SEPARATOR | MFT_BITMAP | MFT_OWNERDRAW)) || !text[0]) continue;
+    const char* translated = LibTranslate(text, 1);
+    if (strcmp(translated, text) == 0) continue;
+    MENUITEMINFOA change = {};
+    change.cbSize = sizeof change;
+    change.fMask = MIIM_STRING;
+    change.dwTypeData = const_cast<char*>(translated);
+    SetMenuItemInfoA(menu, i, TRUE, &change);
+  }
+}
+
+bool IsSheetOpen() { return LibOwnerWindow && IsWindow(LibOwnerWindow); }
+
+// Moves the sheet by step tabs, wrapping around.
+void StepPage(int step) {
+  if (!IsSheetOpen()) return;
+  HWND tab = reinterpret_cast<HWND>(SendMessageA(LibOwnerWindow, PSM_GETTABCONTROL, 0, 0));
+  if (!tab) return;
+  int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+  if (count <= 0) return;
+  int current = static_cast<int>(SendMessageA(tab, TCM_GETCURSEL, 0, 0));
+  if (current < 0) current = 0;
+  int next = ((current + step) % count + count) % count;
+  SendMessageA(LibOwnerWindow, PSM_SETCURSEL, next, 0);
+}
+
+void BringToFront(HWND window) {
+  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  SetForegroundWindow(window);
+}
+
+}  // namespace
+
+void ReAddTrayIcon() {
+  if (g_tray.requested && g_tray.window && IsWindow(g_tray.window)) NotifyTray(NIM_ADD);
+}
+
+}  // namespace qv
+
+using namespace qv;
+
+int LibAddTrayIcon(HWND window, const char* tip) {
+  if (!window) return 0;
+  if (g_tray.icon) DestroyIcon(g_tray.icon);
+  g_tray.window = window;
+  CopyText(g_tray.tip, sizeof g_tray.tip, tip);  // at most 63 characters
+  g_tray.icon = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), false);
+  g_tray.requested = true;
+  return NotifyTray(NIM_ADD) ? 1 : 0;
+}
+
+void LibRemoveTrayIcon(HWND window) {
+  HWND own = g_tray.window;
+  g_tray.window = window ? window : own;
+  NotifyTray(NIM_DELETE);
+  g_tray.window = nullptr;
+  g_tray.requested = false;
+  if (g_tray.icon) DestroyIcon(g_tray.icon);
+  g_tray.icon = nullptr;
+}
+
+void LibShowTrayMenu(HWND window) {
+  HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(LIB_MENU_TRAY));
+  if (!menu) return;
+  HMENU popup = GetSubMenu(menu, 0);
+  if (popup) {
+    TranslateMenu(popup);
+    SetMenuDefaultItem(popup, 2457, FALSE);
+    POINT at = {};
+    GetCursorPos(&at);
+    SetForegroundWindow(window);
+    TrackPopupMenuEx(popup, TPM_RIGHTBUTTON | TPM_RIGHTALIGN | TPM_BOTTOMALIGN, at.x, at.y, window, nullptr);
+    PostMessageA(window, WM_NULL, 0, 0);
+  }
+  DestroyMenu(menu);
+}
+
+void LibShowSettings(int page) {
+  if (page < 0 || page >= LIB_SETTINGS_PAGES) return;
+  if (IsSheetOpen()) {
+    SendMessageA(LibOwnerWindow, PSM_SETCURSEL, page, 0);
+    BringToFront(LibOwnerWindow);
+    return;
+  }
+  PROPSHEETPAGEA_V3 records[LIB_SETTINGS_PAGES] = {};
+  SendMessageA(LibAppWindow, WM_COMMAND, LIB_IDM_GETPAGES, reinterpret_cast<LPARAM>(records));
+  HPROPSHEETPAGE pages[LIB_SETTINGS_PAGES] = {};
+  int count = 0;
+  for (auto& record : records) {
+    if (record.dwSize < PROPSHEETPAGEA_V1_SIZE) continue;
+    HPROPSHEETPAGE created = CreatePropertySheetPageA(reinterpret_cast<LPCPROPSHEETPAGEA>(&record));
+    if (created) pages[count++] = created;
+  }
+  if (count == 0) return;
+  PROPSHEETHEADERA header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_MODELESS | PSH_USEHICON | PSH_HASHELP;
+  header.hwndParent = nullptr;  // its own taskbar button
+  header.hInstance = GetModuleHandleA(nullptr);
+  header.hIcon = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), true);
+  header.pszCaption = g_identity.longTitle;
+  header.nPages = count;
+  header.nStartPage = page < count ? page : 0;
+  header.phpage = pages;
+  INT_PTR sheet = PropertySheetA(&header);
+  if (sheet <= 0) return;
+  LibOwnerWindow = reinterpret_cast<HWND>(sheet);
+  BringToFront(LibOwnerWindow);
+}
+
+void LibNextPage(MSG* message) { StepPage(1); }
+
+void LibPrevPage(MSG* message) { StepPage(-1); }
+
+int LibPreTranslateMessage(HWND mainWindow, MSG* message) {
+  if (!message || message->message != WM_KEYDOWN || message->wParam != VK_F1) return 0;
+  if ((GetKeyState(VK_CONTROL) | GetKeyState(VK_MENU) | GetKeyState(VK_SHIFT)) & 0x8000) return 0;
+  HWND w = message->hwnd;
+  if (!w || GetWindowThreadProcessId(w, nullptr) != GetCurrentThreadId()) return 0;
+  // Inside the settings sheet the page answers F1 itself (WM_HELP).
+  if (IsSheetOpen() && (w == LibOwnerWindow || IsChild(LibOwnerWindow, w))) return 0;
+  LibShowHelp();
+  return 1;
+}

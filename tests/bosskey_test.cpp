@@ -1,0 +1,231 @@
+// The Boss-Key of the running qvtoolbar.exe against real top-level windows of
+// this test process: which windows a run hides, which come back and in what
+// order, the hotkey's key combination and the box when it is already taken.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "tray_support.h"
+
+using namespace qvt;
+
+namespace {
+
+constexpr UINT kBossKeyMessage = WM_USER + 33;
+constexpr WPARAM kBossKeyCommand = 1314;
+
+HWND MakeWindow(const char* cls, const char* title, bool visible) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = cls;
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  RegisterClassA(&wc);  // fails harmlessly when the class is already there
+  DWORD style = WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0);
+  return CreateWindowA(cls, title, style, 40, 40, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+void WriteEntry(int i, const char* title, const char* cls) {
+  char name[32];
+  snprintf(name, sizeof name, "BossTitle%03i", i);
+  WriteString(HKEY_CURRENT_USER, kToolbarKey, name, title);
+  snprintf(name, sizeof name, "BossClass%03i", i);
+  WriteString(HKEY_CURRENT_USER, kToolbarKey, name, cls);
+}
+
+// True when a lies above b in the z-order of the top-level windows.
+bool Above(HWND a, HWND b) {
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (w == a) return true;
+    if (w == b) return false;
+  }
+  return false;
+}
+
+class BossKey : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetTray();
+    WriteDword(HKEY_CURRENT_USER, kToolbarKey, "GeneralSilent", 1);
+  }
+  void TearDown() override {
+    if (proc.process) {
+      DismissMessageBoxes(proc.pid);
+      CloseTray(proc, main);
+    }
+    Close(proc);
+    for (HWND w : windows) DestroyWindow(w);
+    ResetTray();
+  }
+  HWND Add(const char* cls, const char* title, bool visible = true) {
+    HWND w = MakeWindow(cls, title, visible);
+    EXPECT_NE(w, nullptr) << title;
+    windows.push_back(w);
+    return w;
+  }
+  void Run(const std::string& arguments = "/s") {
+    proc = StartTray(arguments, &main);
+    ASSERT_NE(main, nullptr);
+    // The window is visible to FindWindow while its creation still runs; an
+    // answered message means start-up (hotkey included) is done.
+    ASSERT_TRUE(Send(main, WM_NULL, 0, 0));
+  }
+  // True when another process holds the combination within the time: our own
+  // registration then fails with ERROR_HOTKEY_ALREADY_REGISTERED. The program
+  // registers during its window's creation, which may still be running.
+  static bool HeldElsewhere(UINT modifiers, UINT key) {
+    return WaitUntil(
+        [&] {
+          SetLastError(0);
+          if (RegisterHotKey(nullptr, 78, modifiers, key)) {
+            UnregisterHotKey(nullptr, 78);
+            return false;
+          }
+          return GetLastError() == 1409u;
+        },
+        3000);
+  }
+  // A run through the tray command; returns once the program has handled it
+  // (its ShowWindow calls reach this thread while it waits).
+  void Press() { ASSERT_TRUE(Send(main, WM_COMMAND, kBossKeyCommand, 0)); }
+  bool Visible(HWND w) { return IsWindowVisible(w) != FALSE; }
+  Process proc;
+  HWND main = nullptr;
+  std::vector<HWND> windows;
+};
+
+TEST_F(BossKey, FirstRunHidesTheMatchesSecondShowsThemInListOrderButNotTheSpecialOnes) {
+  WriteEntry(0, "", "IEFrame");
+  WriteEntry(1, "netscape", "");
+  HWND ie = Add("IEFrame", "Blank Page - Windows Internet Explorer");
+  HWND ieHidden = Add("IEFrame", "hidden before the first run", false);
+  HWND page = Add("QvBossOther", "Netscape - page");
+  HWND dispatch = Add("QvBossOther", "NetscapeDispatchWnd");
+  HWND slave = Add("NetscapeSlaveClass", "slave of netscape");
+  HWND hiddenFrame = Add("aHiddenFrameClass", "netscape hidden frame");
+  HWND other = Add("QvBossOther", "Notes - unrelated");
+  Run();
+
+  Press();
+  EXPECT_FALSE(Visible(ie));
+  EXPECT_FALSE(Visible(page));
+  EXPECT_FALSE(Visible(dispatch)) << "special windows are hidden like the others";
+  EXPECT_FALSE(Visible(slave));
+  EXPECT_FALSE(Visible(hiddenFrame));
+  EXPECT_TRUE(Visible(other)) << "a window of no entry stays";
+
+  Press();
+  EXPECT_TRUE(Visible(ie));
+  EXPECT_TRUE(Visible(ieHidden)) << "a matching window hidden before is shown too";
+  EXPECT_TRUE(Visible(page));
+  EXPECT_FALSE(Visible(dispatch));
+  EXPECT_FALSE(Visible(slave));
+  EXPECT_FALSE(Visible(hiddenFrame));
+  EXPECT_TRUE(Visible(other));
+  EXPECT_TRUE(Above(page, ie)) << "the second entry's window is shown last and ends in front";
+
+  Press();
+  EXPECT_FALSE(Visible(ie));
+  EXPECT_FALSE(Visible(page));
+}
+
+TEST_F(BossKey, AnEntryWithBothPatternsEmptyMatchesNothingAndTheNextEntryStillRuns) {
+  WriteEntry(0, "", "");
+  WriteEntry(1, "", "QvBossTarget");
+  HWND plain = Add("QvBossOther", "some window");
+  HWND target = Add("QvBossTarget", "the target");
+  Run();
+  Press();
+  EXPECT_TRUE(Visible(plain));
+  EXPECT_FALSE(Visible(target));
+}
+
+TEST_F(BossKey, PatternsArePartsOfTheTextAndBothMustMatch) {
+  WriteEntry(0, "secret", "QvBossTarget");
+  HWND both = Add("QvBossTarget", "My SECRET plan");
+  HWND titleOnly = Add("QvBossOther", "my secret plan");
+  HWND classOnly = Add("QvBossTarget", "public plan");
+  Run();
+  Press();
+  EXPECT_FALSE(Visible(both));
+  EXPECT_TRUE(Visible(titleOnly));
+  EXPECT_TRUE(Visible(classOnly));
+}
+
+TEST_F(BossKey, AnEmptyListOnlyTogglesAndTheListIsReadAtEachRun) {
+  HWND target = Add("QvBossTarget", "the target");
+  Run();
+  Press();  // hides nothing: there is no list
+  EXPECT_TRUE(Visible(target));
+  WriteEntry(0, "", "QvBossTarget");
+  Press();  // this run shows
+  EXPECT_TRUE(Visible(target));
+  Press();
+  EXPECT_FALSE(Visible(target));
+}
+
+TEST_F(BossKey, TheBrowserMessageAndTheSwitchRunItToo) {
+  WriteEntry(0, "", "QvBossTarget");
+  HWND target = Add("QvBossTarget", "the target");
+  Run("/s /bosskey");
+  EXPECT_TRUE(WaitUntil([&] { return !Visible(target); }, 5000)) << "\"/bosskey\" hides at start";
+  ASSERT_TRUE(Send(main, kBossKeyMessage, 0, 0));
+  EXPECT_TRUE(Visible(target));
+}
+
+TEST_F(BossKey, TheStoredHotkeyRunsItAndIsRegisteredWithItsModifiers) {
+  // Ctrl+Alt+F9 as the hotkey control stores it.
+  WriteDword(HKEY_CURRENT_USER, kToolbarKey, "BossKeyYes", 1);
+  WriteDword(HKEY_CURRENT_USER, kToolbarKey, "BossKey", ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | VK_F9);
+  WriteEntry(0, "", "QvBossTarget");
+  HWND target = Add("QvBossTarget", "the target");
+  Run();
+  EXPECT_TRUE(HeldElsewhere(MOD_CONTROL | MOD_ALT, VK_F9)) << "the program holds Ctrl+Alt+F9";
+  PressKeys({VK_CONTROL, VK_MENU, VK_F9});
+  EXPECT_TRUE(WaitUntil([&] { return !Visible(target); }, 5000));
+}
+
+TEST_F(BossKey, ShiftCtrlAltAndTheExtendedFlagMapToTheirModifiers) {
+  struct Case {
+    int value;
+    UINT modifiers;
+    UINT key;
+  };
+  const Case cases[] = {
+      {((HOTKEYF_SHIFT | HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | VK_F8, MOD_SHIFT | MOD_CONTROL | MOD_ALT, VK_F8},
+      {((HOTKEYF_EXT | HOTKEYF_SHIFT) << 8) | VK_F7, MOD_WIN | MOD_SHIFT, VK_F7},
+      {0, MOD_ALT, VK_SPACE},  // no key stored: Alt+Space at start
+  };
+  for (const Case& c : cases) {
+    WriteDword(HKEY_CURRENT_USER, kToolbarKey, "BossKeyYes", 1);
+    WriteDword(HKEY_CURRENT_USER, kToolbarKey, "BossKey", static_cast<DWORD>(c.value));
+    Run();
+    EXPECT_TRUE(HeldElsewhere(c.modifiers, c.key)) << "value " << c.value;
+    Close(proc);
+    main = nullptr;
+    KillAll(kTrayExe);  // the next case needs a fresh first instance
+  }
+}
+
+TEST_F(BossKey, AHotkeyTakenByAnotherProgramGivesTheBoxAndTheMenuStillWorks) {
+  ASSERT_TRUE(RegisterHotKey(nullptr, 79, MOD_ALT, VK_SPACE));
+  WriteDword(HKEY_CURRENT_USER, kToolbarKey, "BossKeyYes", 1);
+  WriteEntry(0, "", "QvBossTarget");
+  HWND target = Add("QvBossTarget", "the target");
+  proc = Start(BinPath(kTrayExe), "/s");
+  HWND box = WaitMessageBox(proc.pid, kProductTitle, 10000);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box),
+            "Cannot register hotkey for Boss-Key. The key combination is already in use.");
+  EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+  EXPECT_TRUE(PressButton(box, IDOK));
+  main = WaitTop(kTrayClass, nullptr, proc.pid, 10000);
+  ASSERT_NE(main, nullptr);
+  Press();
+  EXPECT_FALSE(Visible(target));
+  UnregisterHotKey(nullptr, 79);
+}
+
+}  // namespace

@@ -1,0 +1,315 @@
+// The deletion routines on real files: walks, masks, the guard, stops, the shredder,
+// locked files and links.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/qvtest.h"
+#include "tray/qvtoolbar.h"
+#include "tray/wash/deletion.h"
+#include "wash_support.h"
+
+namespace {
+
+std::atomic<int> g_stopOnBox{0};
+
+struct BoxRun {
+  void (*fn)(void*);
+  void* arg;
+};
+
+DWORD WINAPI RunBoxWorker(void* p) {
+  BoxRun* run = static_cast<BoxRun*>(p);
+  run->fn(run->arg);
+  return 0;
+}
+
+}  // namespace
+
+std::vector<std::string> BoxesDuring(void (*fn)(void*), void* arg, unsigned timeoutMs) {
+  BoxRun run = {fn, arg};
+  HANDLE thread = CreateThread(nullptr, 0, RunBoxWorker, &run, 0, nullptr);
+  std::vector<std::string> texts;
+  DWORD start = GetTickCount();
+  while (WaitForSingleObject(thread, 20) == WAIT_TIMEOUT) {
+    HWND box = qvt::WaitMessageBox(GetCurrentProcessId(), nullptr, 0);
+    if (box && IsWindowVisible(box)) {
+      texts.push_back(qvt::MessageBoxText(box));
+      if (g_stopOnBox.load()) StopRequested = 1;
+      if (!qvt::PressButton(box, IDOK)) qvt::DismissMessageBoxes(GetCurrentProcessId());
+      qvt::WaitUntil([&] { return !IsWindow(box); }, 3000);
+    }
+    if (GetTickCount() - start > timeoutMs) {
+      qvt::DismissMessageBoxes(GetCurrentProcessId());
+      if (WaitForSingleObject(thread, 2000) == WAIT_TIMEOUT) TerminateThread(thread, 1);
+      texts.push_back("<timeout>");
+      break;
+    }
+  }
+  CloseHandle(thread);
+  return texts;
+}
+
+void SetSetting(const char* name, int value) { LibWriteSettingInt(HKEY_CURRENT_USER, name, value); }
+
+void ClearWashSettings() { qvt::DeleteTree(HKEY_CURRENT_USER, kSettingsKey); }
+
+namespace {
+
+std::string SystemText(DWORD error) {
+  char* text = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 1024,
+                 reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string s = text ? text : "";
+  LocalFree(text);
+  return s;
+}
+
+std::string Windows(const char* tail) {
+  char folder[MAX_PATH] = {};
+  GetWindowsDirectoryA(folder, MAX_PATH);
+  return std::string(folder) + tail;
+}
+
+std::string System(const char* tail) {
+  char folder[MAX_PATH] = {};
+  GetSystemDirectoryA(folder, MAX_PATH);
+  return std::string(folder) + tail;
+}
+
+void Empty(const std::string& path, int recurse) {
+  char buffer[kDeletePathChars] = {};
+  snprintf(buffer, sizeof buffer, "%s", path.c_str());
+  EmptyFolder(buffer, recurse);
+}
+
+bool IsFolder(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void Tree(const std::string& root) {
+  CreateDirectoryA((root + "sub").c_str(), nullptr);
+  CreateDirectoryA((root + "sub\\deeper").c_str(), nullptr);
+  for (const char* name : {"a.tmp", "b.txt", "sub\\c.tmp", "sub\\d.dat", "sub\\deeper\\e.tmp", "sub\\deeper\\f.txt"})
+    qvt::WriteFile(root + name, name);
+  SetFileAttributesA((root + "b.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA((root + "sub\\d.dat").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA((root + "sub\\deeper\\f.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
+class DeletionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UseTrayIdentity();
+    ClearWashSettings();
+    StopRequested = 0;
+    g_stopOnBox = 0;
+    WashErrorCount = WashWarningCount = WashLockedCount = 0;
+    root_ = qvt::TempFolder();
+  }
+  void TearDown() override {
+    StopRequested = 0;
+    ClearWashSettings();
+    char buffer[kDeletePathChars] = {};
+    snprintf(buffer, sizeof buffer, "%s", root_.c_str());
+    EmptyFolder(buffer, 1);
+    RemoveDirectoryA(root_.c_str());
+  }
+  std::string root_;
+};
+
+TEST_F(DeletionTest, FolderIsEmptiedWhateverTheAttributes) {
+  Tree(root_);
+  Empty(root_, 1);
+  EXPECT_TRUE(IsFolder(root_));
+  EXPECT_FALSE(IsFolder(root_ + "sub"));
+  EXPECT_FALSE(qvt::FileExists(root_ + "b.txt"));
+  EXPECT_EQ(0, WashErrorCount.load());
+}
+
+TEST_F(DeletionTest, MaskWithRecursionKeepsFoldersAndOtherFiles) {
+  Tree(root_);
+  Empty(root_ + "*.tmp", 1);
+  EXPECT_FALSE(qvt::FileExists(root_ + "a.tmp"));
+  EXPECT_FALSE(qvt::FileExists(root_ + "sub\\c.tmp"));
+  EXPECT_FALSE(qvt::FileExists(root_ + "sub\\deeper\\e.tmp"));
+  EXPECT_TRUE(qvt::FileExists(root_ + "b.txt"));
+  EXPECT_TRUE(qvt::FileExists(root_ + "sub\\d.dat"));
+  EXPECT_TRUE(qvt::FileExists(root_ + "sub\\deeper\\f.txt"));
+  EXPECT_TRUE(IsFolder(root_ + "sub\\deeper"));
+  Empty(root_ + "*.txt", 0);
+  EXPECT_FALSE(qvt::FileExists(root_ + "b.txt"));
+  EXPECT_TRUE(qvt::FileExists(root_ + "sub\\deeper\\f.txt"));
+  Empty(root_ + "s*b\\*.dat", 1);  // wildcards only in the last component
+  EXPECT_TRUE(qvt::FileExists(root_ + "sub\\d.dat"));
+}
+
+TEST_F(DeletionTest, GuardKeepsSystemFolderFilesButNotWindowsTemp) {
+  const std::string inTemp = Windows("\\temp\\qvguard.qvgtest");
+  const std::string inSystem = System("\\qvguard.qvgtest");
+  ASSERT_TRUE(qvt::WriteFile(inTemp, "t"));
+  ASSERT_TRUE(qvt::WriteFile(inSystem, "s"));
+  SetSetting("NotWinOrSys", 1);
+  Empty(Windows("\\temp\\*.qvgtest"), 0);
+  EXPECT_FALSE(qvt::FileExists(inTemp));
+  EXPECT_EQ(0, SecureDeleteFile(inSystem.c_str()));
+  EXPECT_TRUE(qvt::FileExists(inSystem));
+  Empty(System("\\*.qvgtest"), 0);
+  EXPECT_TRUE(qvt::FileExists(inSystem));
+  SetSetting("NotWinOrSys", 0);
+  EXPECT_EQ(1, SecureDeleteFile(inSystem.c_str()));
+  EXPECT_FALSE(qvt::FileExists(inSystem));
+  DeleteFileA(inSystem.c_str());
+  DeleteFileA(inTemp.c_str());
+}
+
+TEST_F(DeletionTest, StopRequestEndsTheWalk) {
+  Tree(root_);
+  StopRequested = 1;
+  Empty(root_, 1);
+  EXPECT_TRUE(qvt::FileExists(root_ + "a.tmp"));
+  EXPECT_EQ(0, SecureDeleteFile((root_ + "a.tmp").c_str()));
+  EXPECT_EQ(0, OverwriteFile((root_ + "a.tmp").c_str()));
+  StopRequested = 0;
+  // A stop set while the first locked file's report is open ends the walk there.
+  for (int i = 0; i < 20; ++i) qvt::WriteFile(root_ + "f" + std::to_string(i) + ".txt", "x");
+  SetSetting("QueueForNextRestart", 0);
+  HANDLE lock = CreateFileA((root_ + "f10.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  g_stopOnBox = 1;
+  std::string root = root_;
+  auto boxes = BoxesDuring([](void* p) { Empty(*static_cast<std::string*>(p), 1); }, &root);
+  CloseHandle(lock);
+  EXPECT_EQ(1u, boxes.size());
+  int left = 0;
+  for (int i = 0; i < 20; ++i) left += qvt::FileExists(root_ + "f" + std::to_string(i) + ".txt");
+  EXPECT_GT(left, 1);
+  EXPECT_LT(left, 20);
+  EXPECT_TRUE(IsFolder(root_ + "sub"));
+}
+
+TEST_F(DeletionTest, ShredderRewritesTheLengthOnceWithOneBlock) {
+  const std::string file = root_ + "shred.bin";
+  ASSERT_TRUE(qvt::WriteFile(file, std::string(20000, '\0')));
+  ContentsOverwritten = 0;
+  SeedRandom(12345);
+  EXPECT_EQ(1, OverwriteFile(file.c_str()));
+  EXPECT_EQ(1, ContentsOverwritten.load());
+  std::string bytes;
+  ASSERT_TRUE(qvt::ReadFile(file, &bytes));
+  ASSERT_EQ(20000u, bytes.size());
+  EXPECT_NE(std::string(20000, '\0'), bytes);
+  EXPECT_EQ(bytes.substr(0, 8192), bytes.substr(8192, 8192));
+  EXPECT_EQ(bytes.substr(0, 3616), bytes.substr(16384));
+  SeedRandom(12345);
+  std::string block;
+  for (int i = 0; i < 8192; ++i) block += static_cast<char>(NextRandom());
+  EXPECT_EQ(block, bytes.substr(0, 8192));
+
+  const std::string empty = root_ + "empty.bin";
+  ASSERT_TRUE(qvt::WriteFile(empty, ""));
+  ContentsOverwritten = 0;
+  EXPECT_EQ(1, OverwriteFile(empty.c_str()));
+  EXPECT_EQ(1, ContentsOverwritten.load());
+  ASSERT_TRUE(qvt::ReadFile(empty, &bytes));
+  EXPECT_EQ(0u, bytes.size());
+  EXPECT_EQ(1, OverwriteFile((root_ + "missing.bin").c_str()));
+}
+
+bool PendingRenameNames(const std::string& path) {
+  std::vector<BYTE> raw;
+  DWORD type = 0;
+  if (!qvt::ReadRaw(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                    "PendingFileRenameOperations", &raw, &type))
+    return false;
+  std::string all(raw.begin(), raw.end());
+  for (char& c : all) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  std::string want = path;
+  for (char& c : want) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return all.find(want) != std::string::npos;
+}
+
+struct LockedCase {
+  std::string path;
+  int result;
+};
+
+void DeleteLocked(void* p) {
+  LockedCase* c = static_cast<LockedCase*>(p);
+  c->result = SecureDeleteFile(c->path.c_str());
+}
+
+TEST_F(DeletionTest, LockedFileIsScheduledOverwrittenAndReported) {
+  LockedCase c = {root_ + "locked.dat", -1};
+  ASSERT_TRUE(qvt::WriteFile(c.path, std::string(100, 'k')));
+  HANDLE lock = CreateFileA(c.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  auto boxes = BoxesDuring(DeleteLocked, &c);
+  CloseHandle(lock);
+  EXPECT_EQ(1, c.result);
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ("Could not delete '" + c.path +
+                "' because it is locked. The contents, however, has been overwritten with random numbers. "
+                "The file will be deleted at next computer restart. Windows issued this error: " +
+                SystemText(ERROR_SHARING_VIOLATION),
+            boxes[0]);
+  EXPECT_EQ(1, WashLockedCount.load());
+  EXPECT_EQ(0, WashErrorCount.load());
+  EXPECT_TRUE(PendingRenameNames(c.path));
+  std::string bytes;
+  qvt::ReadFile(c.path, &bytes);
+  EXPECT_NE(std::string(100, 'k'), bytes);
+}
+
+TEST_F(DeletionTest, LockedFileWithoutRestartQueueGetsTheHint) {
+  SetSetting("QueueForNextRestart", 0);
+  LockedCase c = {root_ + "held.dat", -1};
+  ASSERT_TRUE(qvt::WriteFile(c.path, "held"));
+  HANDLE lock = CreateFileA(c.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  auto boxes = BoxesDuring(DeleteLocked, &c);
+  CloseHandle(lock);
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ("Could not delete '" + c.path +
+                "' because it is locked. Check 'Delete locked files at next computer restart' in Delete Options. "
+                "Windows issued this error: " +
+                SystemText(ERROR_SHARING_VIOLATION),
+            boxes[0]);
+  EXPECT_EQ(1, WashErrorCount.load());
+  EXPECT_EQ(0, WashLockedCount.load());
+  EXPECT_FALSE(PendingRenameNames(c.path));
+}
+
+TEST_F(DeletionTest, OverlongPathIsSkippedNotCut) {
+  qvt::WriteFile(root_ + "keep.txt", "k");
+  char folder[kDeletePathChars] = {};
+  // A full buffer naming the test folder padded with separators and a mask: it cannot
+  // take the subfolder names, and it must not be cut back to the test folder itself.
+  std::string padded = root_ + std::string(kDeletePathChars - root_.size() - 6, '\\') + "*.txt";
+  ASSERT_EQ(static_cast<size_t>(kDeletePathChars - 1), padded.size());
+  snprintf(folder, sizeof folder, "%s", padded.c_str());
+  EmptyFolder(folder, 1);
+  EXPECT_TRUE(qvt::FileExists(root_ + "keep.txt"));
+  std::string overlong = root_ + std::string(kDeletePathChars, 'y');
+  EXPECT_EQ(1, SecureDeleteFile(overlong.c_str()));  // handed on; nothing named by a shorter path goes
+  EXPECT_TRUE(qvt::FileExists(root_ + "keep.txt"));
+}
+
+TEST_F(DeletionTest, LinkedFolderIsRemovedWithoutItsTarget) {
+  const std::string tree = "C:\\qvwashlink\\tree\\";
+  if (!IsFolder(tree + "link")) GTEST_SKIP() << "link fixture missing";
+  DWORD a = GetFileAttributesA((tree + "link").c_str());
+  ASSERT_TRUE(a & FILE_ATTRIBUTE_REPARSE_POINT);
+  Empty(tree, 1);
+  EXPECT_TRUE(qvt::FileExists("C:\\qvwashlink\\target\\keep.txt"));
+  EXPECT_TRUE(qvt::FileExists("C:\\qvwashlink\\target\\inner\\keep2.txt"));
+  EXPECT_FALSE(qvt::FileExists(tree + "sub\\file.txt"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((tree + "link").c_str()));
+}
+
+}  // namespace

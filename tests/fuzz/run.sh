@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Native build of the restart-list splicing with AddressSanitizer and UBSan, and a bounded
+# seeded random run against its property. Exits nonzero on any failure.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+out=${QV_BUILD:-$root/build}/fuzz
+mkdir -p "$out"
+cxx=${CXX_HOST:-g++}
+"$cxx" -std=c++17 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=all -I"$root" \
+  "$root/common/restartsplice.cpp" "$here/splice_fuzz.cpp" -o "$out/splice_fuzz"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 "$out/splice_fuzz" "${QV_FUZZ_SEED:-$(date +%s)}" "${QV_FUZZ_SECONDS:-3}"

@@ -1,0 +1,153 @@
+// LibTranslate: English texts, line breaks, language files and dialogs.
+#include "lib_support.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+const std::string kProgramFile = std::string(libt::kInternalName) + "_Lang.txt";
+
+class LibTranslateTest : public libt::LibTest {
+ protected:
+  void SetUp() override {
+    LibTest::SetUp();
+    RemoveFiles();
+  }
+  void TearDown() override {
+    RemoveFiles();
+    LibTest::TearDown();
+    LibTranslate("reload", 0);  // back to English for later tests
+  }
+  static void RemoveFiles() {
+    DeleteFileA(qvt::BinPath(kProgramFile).c_str());
+    DeleteFileA(qvt::BinPath("Common_Lang.txt").c_str());
+    DeleteFileA(qvt::BinPath("Languages\\" + kProgramFile).c_str());
+    RemoveDirectoryA(qvt::BinPath("Languages").c_str());
+  }
+  static void SetLanguage(int n) { LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralLanguage", n); }
+};
+
+const char kProgramLanguages[] =
+    "; test language file\r\n"
+    "Toolbar\tIgnored before any section\r\n"
+    "[1]\r\n"
+    "Toolbar\tLanguage one\r\n"
+    "[2]\r\n"
+    "Toolbar\tWerkzeugleiste\r\n"
+    "Tab\\there\tTab\\tda\r\n"
+    "Back\\\\slash\tR\\\\uck\r\n"
+    "Keep running?::::Yes\tWeiter?::::Ja\r\n"
+    "Shared\tFrom the program file\r\n"
+    "no tab on this line\r\n"
+    "[3]\r\n"
+    "Toolbar\tLanguage three\n";  // LF alone ends a line too
+
+const char kCommonLanguages[] =
+    "[2]\n"
+    "Shared\tFrom the common file\n"
+    "Common only\tNur gemeinsam\n";
+
+TEST_F(LibTranslateTest, EnglishPassesThroughWithLineBreaks) {
+  EXPECT_STREQ("Toolbar", LibTranslate("Toolbar", 1));
+  EXPECT_STREQ("One\r\nTwo", LibTranslate("One::Two", 0));
+  EXPECT_STREQ("Keep?\r\n\r\nYes", LibTranslate("Keep?::::Yes", 0));
+  EXPECT_STREQ("a:b", LibTranslate("a:b", 0));
+  EXPECT_STREQ("", LibTranslate("", 0));
+  EXPECT_STREQ("", LibTranslate(nullptr, 0));
+}
+
+TEST_F(LibTranslateTest, ResultsStayValidForSeveralCalls) {
+  const char* a = LibTranslate("first", 0);
+  const char* b = LibTranslate("second", 0);
+  const char* c = LibTranslate("third", 0);
+  EXPECT_STREQ("first", a);
+  EXPECT_STREQ("second", b);
+  EXPECT_STREQ("third", c);
+}
+
+TEST_F(LibTranslateTest, LanguageSwitchIsAnsweredAtOnce) {
+  ASSERT_TRUE(qvt::WriteFile(qvt::BinPath(kProgramFile), kProgramLanguages));
+  ASSERT_TRUE(qvt::WriteFile(qvt::BinPath("Common_Lang.txt"), kCommonLanguages));
+  EXPECT_STREQ("Toolbar", LibTranslate("Toolbar", 1));
+  SetLanguage(2);
+  EXPECT_STREQ("Werkzeugleiste", LibTranslate("Toolbar", 1));
+  EXPECT_STREQ("Tab\tda", LibTranslate("Tab\there", 1));
+  EXPECT_STREQ("R\\uck", LibTranslate("Back\\slash", 1));
+  EXPECT_STREQ("Weiter?\r\n\r\nJa", LibTranslate("Keep running?::::Yes", 1));
+  EXPECT_STREQ("From the program file", LibTranslate("Shared", 1));
+  EXPECT_STREQ("Nur gemeinsam", LibTranslate("Common only", 1));
+  EXPECT_STREQ("toolbar", LibTranslate("toolbar", 1));   // exact, case-sensitive
+  EXPECT_STREQ("Toolbar ", LibTranslate("Toolbar ", 1));  // the whole text
+  EXPECT_STREQ("no tab on this line", LibTranslate("no tab on this line", 1));
+  SetLanguage(3);
+  EXPECT_STREQ("Language three", LibTranslate("Toolbar", 1));
+  SetLanguage(0);
+  EXPECT_STREQ("Toolbar", LibTranslate("Toolbar", 1));
+  SetLanguage(25);  // out of range: English
+  EXPECT_STREQ("Toolbar", LibTranslate("Toolbar", 1));
+}
+
+TEST_F(LibTranslateTest, FilesInTheLanguagesFolderAreFound) {
+  ASSERT_TRUE(CreateDirectoryA(qvt::BinPath("Languages").c_str(), nullptr));
+  ASSERT_TRUE(qvt::WriteFile(qvt::BinPath("Languages\\" + kProgramFile), kProgramLanguages));
+  SetLanguage(1);
+  EXPECT_STREQ("Language one", LibTranslate("Toolbar", 1));
+}
+
+TEST_F(LibTranslateTest, LongTextsAreCutSafely) {
+  std::string text(10000, 'x');
+  const char* result = LibTranslate(text.c_str(), 0);
+  size_t len = strlen(result);
+  EXPECT_GT(len, 4000u);
+  EXPECT_LT(len, 4096u);
+  // A line break is never split at the end.
+  std::string breaks;
+  for (int i = 0; i < 3000; ++i) breaks += "::";
+  result = LibTranslate(breaks.c_str(), 0);
+  len = strlen(result);
+  EXPECT_LT(len, 4096u);
+  EXPECT_EQ(0u, len % 2);
+  EXPECT_EQ('\n', result[len - 1]);
+}
+
+struct WorkerArgs {
+  char text[64];
+};
+
+DWORD WINAPI WorkerTranslate(LPVOID p) {
+  auto* a = static_cast<WorkerArgs*>(p);
+  strcpy(a->text, LibTranslate("worker::text", 0));
+  return 0;
+}
+
+TEST_F(LibTranslateTest, OtherThreadsHaveTheirOwnResults) {
+  WorkerArgs args = {};
+  HANDLE thread = CreateThread(nullptr, 0, WorkerTranslate, &args, 0, nullptr);
+  ASSERT_NE(nullptr, thread);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
+  CloseHandle(thread);
+  EXPECT_STREQ("worker\r\ntext", args.text);
+}
+
+TEST_F(LibTranslateTest, DialogCaptionAndLabelsAreTranslated) {
+  ASSERT_TRUE(qvt::WriteFile(qvt::BinPath(kProgramFile),
+                             "[2]\r\nOptions\tOptionen\r\nEnable\tEinschalten\r\nLabel\tBeschriftung\r\n"));
+  SetLanguage(2);
+  HWND dialog = CreateWindowExA(0, "STATIC", "Options", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, dialog);
+  HWND button = CreateWindowExA(0, "BUTTON", "Enable", WS_CHILD | BS_AUTOCHECKBOX, 0, 0, 80, 20, dialog, nullptr,
+                                nullptr, nullptr);
+  HWND label = CreateWindowExA(0, "STATIC", "Label", WS_CHILD, 0, 30, 80, 20, dialog, nullptr, nullptr, nullptr);
+  HWND edit = CreateWindowExA(0, "EDIT", "Enable", WS_CHILD, 0, 60, 80, 20, dialog, nullptr, nullptr, nullptr);
+  HWND other = CreateWindowExA(0, "BUTTON", "Untranslated", WS_CHILD, 90, 0, 80, 20, dialog, nullptr, nullptr, nullptr);
+  EXPECT_STREQ("", LibTranslate(reinterpret_cast<const char*>(dialog), 1));
+  EXPECT_EQ("Optionen", qvt::WindowText(dialog));
+  EXPECT_EQ("Einschalten", qvt::WindowText(button));
+  EXPECT_EQ("Beschriftung", qvt::WindowText(label));
+  EXPECT_EQ("Enable", qvt::WindowText(edit));  // the user's data stays
+  EXPECT_EQ("Untranslated", qvt::WindowText(other));
+  DestroyWindow(dialog);
+}
+
+}  // namespace

@@ -1,0 +1,15 @@
+// Deleting the files of the Wash: folder walks, the guard, shredding, restart-time deletion.
+#pragma once
+
+constexpr int kDeletePathChars = 520;  // every path buffer of these routines
+
+// Empties a folder (subfolders with recurse; emptied subfolders removed only for "*.*"),
+// deletes a single file, or deletes the files matching a mask in the last component.
+// path is a kDeletePathChars buffer that is changed in place: pass a scratch copy.
+void EmptyFolder(char* path, int recurse);
+// 0: stop requested or the file lies in a guarded folder (callers leave their loops); else 1.
+int SecureDeleteFile(const char* path);
+// 1: deleted; 0: not deleted (reported and counted when report is set) or stop requested.
+int DeleteOrScheduleFile(const char* path, int report);
+// Overwrites the file once in place with pseudo-random bytes. 1: done or nothing to do.
+int OverwriteFile(const char* path);
