@@ -35,6 +35,10 @@ qv_wine_up() {
   wine wineboot -i </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Quorvane /f </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Quorvane /d 1024x768 /f </dev/null >/dev/null 2>&1
+  # The desktop itself, started here with its streams closed so that no test
+  # process starts it (it would inherit ctest's pipes).
+  wine explorer /desktop=Quorvane,1024x768 </dev/null >/dev/null 2>&1 &
+  sleep 2
 }
 
 qv_wine_down() {
