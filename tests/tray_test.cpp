@@ -514,3 +514,17 @@ TEST_F(SettingsFile, MissingFileStartsNormally) {
 }
 
 }  // namespace
+
+namespace {
+// The page request carries a pointer; one from another process must not be written through.
+TEST_F(Tray, ForeignPageRequestIsIgnored) {
+  Run("/s");
+  LRESULT r = -1;
+  EXPECT_TRUE(Send(main, WM_COMMAND, 2560, 0x12345678, &r));
+  PostMessageA(main, WM_COMMAND, 2560, 0x1000);
+  EXPECT_TRUE(Send(main, WM_USER + 33, 0, 0, &r)) << "the program still answers";
+  EXPECT_EQ(r, 1);
+  PostMessageA(main, WM_COMMAND, 2457, 0);
+  EXPECT_NE(WaitSettings(proc.pid), nullptr) << "its own settings window still gets its pages";
+}
+}  // namespace

@@ -85,8 +85,15 @@ void AllowToolbarMessages() {
   }
 }
 
+// The page records arrive as a pointer in lParam: they are taken only while
+// this thread itself is building the settings window, never from a message
+// another process sent or posted.
+bool BuildingSettings;
+
 void ShowSettingsWindow(int page) {
+  BuildingSettings = true;
   LibShowSettings(page);
+  BuildingSettings = false;
   snprintf(SettingsWindowTitle, sizeof SettingsWindowTitle, "%s", kProductTitle);
   if (LibOwnerWindow) SetWindowTextA(LibOwnerWindow, SettingsWindowTitle);
 }
@@ -119,7 +126,7 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       ShowSettingsWindow(0);
       return 0;
     case IDM_GETPAGES:
-      FillSettingsPages(lParam);
+      if (BuildingSettings) FillSettingsPages(lParam);
       return 0;
   }
   if (LibDoCommand(LibAppWindow, window, wParam, lParam)) return 0;
