@@ -68,8 +68,7 @@ class BossKey : public ::testing::Test {
   void Run(const std::string& arguments = "/s") {
     proc = StartTray(arguments, &main);
     ASSERT_NE(main, nullptr);
-    // The window is visible to FindWindow while its creation still runs; an
-    // answered message means start-up (hotkey included) is done.
+    // The program answers (its creation may still be running; hotkey checks wait on their own).
     ASSERT_TRUE(Send(main, WM_NULL, 0, 0));
   }
   // True when another process holds the combination within the time: our own

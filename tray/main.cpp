@@ -6,17 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-HINSTANCE AppInstance;
-HWND MainWindow;
-char LoweredCommandLine[kLoweredCommandLineChars + 1];
-
-std::atomic<int> StopRequested{0};
-std::atomic<int> WashRunning{0};
-std::atomic<int> WashErrorCount{0};
-std::atomic<int> WashWarningCount{0};
-std::atomic<int> WashLockedCount{0};
-std::atomic<int> ContentsOverwritten{0};
-std::atomic<int> HistoryInRun{0};
 
 namespace {
 
@@ -113,8 +102,6 @@ void Shutdown() {
 }
 
 }  // namespace
-
-int ReadSettingInt(const char* name) { return LibReadSettingInt(HKEY_CURRENT_USER, name); }
 
 void RunMessageLoopStep(MSG* message) {
   if (!message->hwnd) message->hwnd = LibAppWindow;

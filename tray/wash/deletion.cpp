@@ -88,8 +88,7 @@ void EmptySubfolders(const char* folder, const char* mask, int recurse) {
       EmptyFolder(walk, recurse);
     }
     if (everything && !Stopping()) {
-      if (RemoveDirectoryA(sub) || (link && DeleteFileA(sub)))
-        SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, sub, nullptr);
+      if (RemoveDirectoryA(sub)) SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, sub, nullptr);
     }
   } while (!Stopping() && FindNextFileA(find, &found));
   FindClose(find);
