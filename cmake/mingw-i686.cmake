@@ -1,4 +1,5 @@
-# Cross build of 32-bit Windows binaries with mingw-w64 (posix thread model).
+# Cross build of the product: 32-bit Windows binaries (PE32, i686) with mingw-w64
+# (posix thread model), run by Wine's 32-bit loader.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

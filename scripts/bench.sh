@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds the product and runs the deletion benchmark once under Wine.
+# Builds and runs the benchmarks once under Wine: the 32-bit product build where
+# this machine can run it, else the 64-bit test build.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/env.sh"
+qv_probe
+if [ "$QV_CAN_RUN32" = 1 ]; then qv_use i686; else qv_use x86_64; fi
+echo "Benchmarks of the $QV_ARCH build: $QV_WHY."
 qv_build
 qv_display
-trap qv_wine_down EXIT
-wineserver -p </dev/null >/dev/null 2>&1
-wine wineboot </dev/null >/dev/null 2>&1
-wine "$QV_BUILD/bin/deletion_bench.exe" </dev/null
+trap 'qv_wine_down; qv_display_down' EXIT
+mkdir -p "$WINEPREFIX"
+wineserver -p </dev/null >/dev/null 2>&1 || true
+qv_wine wineboot </dev/null >/dev/null 2>&1 || true
+qv_wine "$QV_BUILD/bin/deletion_bench.exe" </dev/null

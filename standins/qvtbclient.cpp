@@ -110,7 +110,7 @@ int Send(HWND window, UINT message, WPARAM wp, LPARAM lp) {
     fprintf(stderr, "qvtbclient: no answer within 5 seconds\n");
     return kTimedOut;
   }
-  printf("%ld\n", static_cast<long>(static_cast<LRESULT>(result)));
+  printf("%lld\n", static_cast<long long>(static_cast<LRESULT>(result)));
   fflush(stdout);
   return kDone;
 }
@@ -131,5 +131,8 @@ int main(int argc, char** argv) {
     fprintf(stderr, "qvtbclient: no window of class \"%s\"\n", kTrayClass);
     return kNoWindow;
   }
-  return send ? Send(window, message, wp, static_cast<LPARAM>(lp)) : Post(window, message, wp, static_cast<LPARAM>(lp));
+  // The numbers are 32-bit as the toolbar module passes them: lParam is signed
+  // ("-1" stays -1 in a 64-bit build), wParam unsigned.
+  LPARAM lParam = static_cast<LPARAM>(static_cast<LONG>(lp));
+  return send ? Send(window, message, wp, lParam) : Post(window, message, wp, lParam);
 }

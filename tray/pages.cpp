@@ -91,7 +91,10 @@ INT_PTR CALLBACK WashPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
+#ifndef _WIN64
+// The shipped 32-bit library reads its page records with this stride.
 static_assert(sizeof(PROPSHEETPAGEA_V3) == 52, "the library expects 52-byte page records");
+#endif
 
 void FillSettingsPages(LPARAM records) {
   auto* pages = reinterpret_cast<PROPSHEETPAGEA_V3*>(records);
