@@ -4,28 +4,22 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/paths.h"
 #include "common/restartsplice.h"
-#include "lib/Quorvane.h"
 
 namespace {
 
 constexpr DWORD kListSizeLimit = 1000000;
 constexpr DWORD kReadSlack = 1040;
 
-struct Reporter {
-  int report;
-  RestartErrorBox showError;
-  std::atomic<int>* errorCount;
-};
-
-void Fail(const Reporter& r, const char* first, const char* listPath, const char* middle, bool counted) {
+void Fail(const RestartReport& r, const char* first, const char* listPath, const char* middle, bool counted) {
   if (!r.report) return;
   DWORD error = GetLastError();
   char text[1000];
   snprintf(text, sizeof text, "%s%s%s Windows reported this error: ", first, listPath, middle);
   if (r.showError) {
     SetLastError(error);
-    r.showError(LibOwnerWindow, text);
+    r.showError(r.owner, text);
   }
   if (counted && r.errorCount) r.errorCount->fetch_add(1, std::memory_order_relaxed);
 }
@@ -35,64 +29,101 @@ int WriteAll(HANDLE file, const char* bytes, DWORD n) {
   return WriteFile(file, bytes, n, &written, nullptr) && written == n;
 }
 
-int CreateList(const char* listPath, const char* shortPath, const Reporter& r) {
-  HANDLE file = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+// A new list holding only the section and the entry. The file is made only when
+// none is there (an existing list that could not be read is never replaced), and
+// a new file whose text could not be written is removed again.
+int CreateList(const char* listPath, const char* shortPath, const RestartReport& r) {
+  char text[MAX_PATH + 32];
+  size_t n = SpliceRestartEntry("", 0, shortPath, text, sizeof text);
+  HANDLE file = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     Fail(r, "Couldn't create ", listPath, " to delete a locked file.", true);
     return 0;
   }
-  char text[MAX_PATH + 32];
-  size_t n = SpliceRestartEntry("", 0, shortPath, text, sizeof text);
-  WriteAll(file, text, static_cast<DWORD>(n));
+  int ok = n > 0 && WriteAll(file, text, static_cast<DWORD>(n));
+  DWORD error = GetLastError();
   CloseHandle(file);
-  return 1;
+  if (!ok) {
+    DeleteFileA(listPath);
+    SetLastError(error);
+    Fail(r, "Couldn't create ", listPath, " to delete a locked file.", true);
+  }
+  return ok;
+}
+
+// The whole list text into a new buffer of size + kReadSlack bytes, terminated;
+// 0 when it is too large or could not be read completely (*failure says which).
+char* ReadList(HANDLE file, DWORD* length, const char** failure) {
+  DWORD high = 0;
+  DWORD size = GetFileSize(file, &high);
+  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || size > kListSizeLimit) {
+    *failure = "read";
+    return nullptr;
+  }
+  char* text = static_cast<char*>(malloc(size + kReadSlack));
+  if (!text) {
+    *failure = "memory";
+    return nullptr;
+  }
+  DWORD got = 0;
+  if (!ReadFile(file, text, size, &got, nullptr) || got != size) {
+    if (GetLastError() == NO_ERROR) SetLastError(ERROR_READ_FAULT);
+    free(text);
+    *failure = "read";
+    return nullptr;
+  }
+  text[got] = 0;
+  *length = got;
+  return text;
 }
 
 }  // namespace
 
-int QueueRestartDeletion(const char* path, int report, RestartErrorBox showError, std::atomic<int>* errorCount) {
-  Reporter r = {report, showError, errorCount};
-  char windows[MAX_PATH] = {};
-  GetWindowsDirectoryA(windows, MAX_PATH);
+int QueueRestartDeletion(const char* path, const RestartReport& r) {
   char listPath[MAX_PATH + 16];
-  snprintf(listPath, sizeof listPath, "%s\\wininit.ini", windows);
+  if (!WindowsFolderFile(listPath, sizeof listPath, kRestartListName)) return 0;
+  // Without its short form there is nothing to put on the right side of the entry.
   char shortPath[MAX_PATH] = {};
-  if (GetShortPathNameA(path, shortPath, MAX_PATH) >= MAX_PATH) shortPath[0] = 0;
+  DWORD shortLength = GetShortPathNameA(path, shortPath, MAX_PATH);
+  if (shortLength == 0 || shortLength >= MAX_PATH) return 0;
 
   HANDLE file = CreateFileA(listPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return CreateList(listPath, shortPath, r);
 
-  DWORD high = 0;
-  DWORD size = GetFileSize(file, &high);
-  if (high != 0 || size > kListSizeLimit) {
-    CloseHandle(file);
-    Fail(r, "Cannot read ", listPath, " to delete a locked file.", false);
+  DWORD length = 0;
+  const char* failure = nullptr;
+  char* old = ReadList(file, &length, &failure);
+  DWORD readError = GetLastError();
+  CloseHandle(file);
+  if (!old) {
+    SetLastError(readError);
+    if (failure[0] == 'm') Fail(r, "Insufficient memory", "", " to delete a locked file.", true);
+    else Fail(r, "Cannot read ", listPath, " to delete a locked file.", false);
     return 0;
   }
-  size_t cap = size + kReadSlack;
-  char* old = static_cast<char*>(malloc(cap));
+  size_t cap = length + kReadSlack;
   char* fresh = static_cast<char*>(malloc(cap));
-  if (!old || !fresh) {
+  if (!fresh) {
     free(old);
-    free(fresh);
-    CloseHandle(file);
     Fail(r, "Insufficient memory", "", " to delete a locked file.", true);
     return 0;
   }
-  DWORD got = 0;
-  if (!ReadFile(file, old, size, &got, nullptr)) got = 0;
-  CloseHandle(file);
-  old[got] = 0;
-  size_t n = SpliceRestartEntry(old, got, shortPath, fresh, cap);
+  size_t n = SpliceRestartEntry(old, length, shortPath, fresh, cap);
 
   int ok = 0;
   file = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     Fail(r, "Cannot write to ", listPath, " to delete a locked file.", true);
   } else {
+    // The new text is the old one with the entry added, so it covers the old length.
     ok = n > 0 && WriteAll(file, fresh, static_cast<DWORD>(n));
+    DWORD error = GetLastError();
     CloseHandle(file);
+    if (!ok) {
+      SetLastError(error);
+      Fail(r, "Cannot write to ", listPath, " to delete a locked file.", true);
+    }
   }
   free(old);
   free(fresh);

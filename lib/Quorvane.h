@@ -63,6 +63,11 @@ QVLIB int LibExportRegistryKey(int flags, const char* keyPath, const char* file)
 QVLIB int LibImportSettingsFile(const char* path);
 
 // Texts, errors, help, version.
+// LibTranslate flags: with LIB_TRANSLATE_FORMAT the text is a printf format, and
+// its translation is used only when it has the same conversions as the English
+// text, in the same order (the arguments are the English text's); otherwise the
+// English text is returned.
+constexpr int LIB_TRANSLATE_FORMAT = 2;
 QVLIB const char* LibTranslate(const char* textOrDialog, int flag);
 QVLIB void LibShowError(const char* text);
 QVLIB void LibShowStartError(INT_PTR shellExecuteResult, const char* text);

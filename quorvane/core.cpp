@@ -7,6 +7,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "common/paths.h"
+
 // Exported variables.
 HINSTANCE LibResourceModule = nullptr;
 HWND LibOwnerWindow = nullptr;
@@ -47,7 +49,7 @@ void ProgramFolder(char* out, size_t size) {
   char path[MAX_PATH] = {};
   DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) path[0] = 0;
-  char* slash = strrchr(path, '\\');
+  char* slash = const_cast<char*>(LastBackslash(path));
   if (slash) slash[1] = 0;
   CopyText(out, size, path);
 }
@@ -90,12 +92,7 @@ bool RegisterSettingsHotkey(HWND window) {
   UnregisterHotKey(window, LIB_HOTKEY_SETTINGS);
   int value = LibReadSettingInt(HKEY_CURRENT_USER, "GeneralHotkey");
   if (value <= 0 || (value & 0xFF) == 0) value = kDefaultSettingsHotkey;
-  UINT flags = (value >> 8) & 0xFF;
-  UINT modifiers = 0;
-  if (flags & HOTKEYF_SHIFT) modifiers |= MOD_SHIFT;
-  if (flags & HOTKEYF_CONTROL) modifiers |= MOD_CONTROL;
-  if (flags & HOTKEYF_ALT) modifiers |= MOD_ALT;
-  return RegisterHotKey(window, LIB_HOTKEY_SETTINGS, modifiers, value & 0xFF) != 0;
+  return RegisterHotKey(window, LIB_HOTKEY_SETTINGS, HotkeyModifiers(value), HotkeyVirtualKey(value)) != 0;
 }
 
 INT_PTR OpenWithShell(HWND owner, const char* target) {
@@ -269,16 +266,17 @@ void LibShowHelp(void) {
   char path[MAX_PATH * 2];
   const char* chosen = nullptr;
   if (g_identity.helpPage[0]) {
-    snprintf(path, sizeof path, "%sHelp\\%s", folder, g_identity.helpPage);
-    if (strlen(path) < MAX_PATH && IsExistingFile(path)) chosen = path;
+    char help[MAX_PATH];
+    if (JoinPath(help, sizeof help, folder, "Help") && JoinPath(path, MAX_PATH, help, g_identity.helpPage) &&
+        IsExistingFile(path))
+      chosen = path;
   }
   if (!chosen && g_identity.helpFile[0]) {
-    snprintf(path, sizeof path, "%s%s", folder, g_identity.helpFile);
-    if (strlen(path) < MAX_PATH && IsExistingFile(path)) chosen = path;
+    if (JoinPath(path, MAX_PATH, folder, g_identity.helpFile) && IsExistingFile(path)) chosen = path;
   }
   if (!chosen) {
     char message[600];
-    snprintf(message, sizeof message, LibTranslate("Cannot find the help file %s.", 0), g_identity.helpFile);
+    snprintf(message, sizeof message, LibTranslate("Cannot find the help file %s.", LIB_TRANSLATE_FORMAT), g_identity.helpFile);
     ShowErrorText(message);
     return;
   }

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/catalogue.h"
+#include "common/paths.h"
+
 namespace qv {
 namespace {
 
@@ -14,35 +17,26 @@ constexpr int kExplorerWindows = 32;
 char g_explorerFolders[kExplorerWindows][MAX_PATH];
 int g_explorerCount = 0;
 
-// Copies path into out (MAX_PATH) without trailing backslashes; false when empty or too long.
-bool NormalizedPath(const char* path, char* out) {
-  if (!path || !path[0] || strlen(path) >= MAX_PATH) return false;
-  CopyText(out, MAX_PATH, path);
+// The full form of path without trailing backslashes (a root keeps its own);
+// false when path is not a full path or does not fit.
+bool FullFolderPath(const char* path, char* out, size_t cap) {
+  if (!path || !MakeFullPath(path, out, cap)) return false;
+  size_t root = PathRootLength(out);
   size_t n = strlen(out);
-  while (n > 1 && out[n - 1] == '\\' && !(n == 3 && out[1] == ':')) out[--n] = 0;
+  while (n > root && EndsWithBackslash(out)) out[--n] = 0;
   return true;
 }
 
-// Length of the part of path that cannot be created: "C:\", "\\server\share\", "\".
-size_t RootLength(const char* path) {
-  if (path[0] && path[1] == ':') return path[2] == '\\' ? 3 : 2;
-  if (path[0] == '\\' && path[1] == '\\') {
-    const char* p = path + 2;
-    if ((p[0] == '?' || p[0] == '.') && p[1] == '\\') return RootLength(p + 2) + 4;  // \\?\C:\...
-    int parts = 0;
-    while (*p && parts < 2) {
-      if (*p == '\\') ++parts;
-      if (parts < 2) ++p;
-    }
-    return static_cast<size_t>(p - path) + (*p ? 1 : 0);
-  }
-  return path[0] == '\\' ? 1 : 0;
-}
+// Room for a literal ("\\?\") folder path and the names below it.
+constexpr size_t kTreePathChars = MAX_PATH + kLiteralPrefixChars;
 
-// Removes everything inside the folder in path (MAX_PATH buffer, changed and restored).
+// Removes everything inside the folder whose literal path is in path (a
+// kTreePathChars buffer, changed and restored). Entries are named literally,
+// links are removed as links and never entered, and a name that does not fit
+// is left (never cut into another name).
 bool EmptyTree(char* path) {
   size_t len = strlen(path);
-  if (len + 2 >= MAX_PATH) return false;
+  if (len + 2 >= kTreePathChars) return false;
   memcpy(path + len, "\\*", 3);
   WIN32_FIND_DATAA fd;
   HANDLE find = FindFirstFileA(path, &fd);
@@ -50,21 +44,22 @@ bool EmptyTree(char* path) {
   if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
   bool ok = true;
   do {
-    if (!strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, "..")) continue;
+    if (IsDotsEntry(fd.cFileName)) continue;
     size_t nameLen = strlen(fd.cFileName);
-    if (len + 1 + nameLen >= MAX_PATH) {  // never cut a path: leave what cannot be named
+    if (len + 1 + nameLen >= kTreePathChars) {
       ok = false;
       continue;
     }
     path[len] = '\\';
     memcpy(path + len + 1, fd.cFileName, nameLen + 1);
     DWORD attributes = fd.dwFileAttributes;
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+    bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (!link && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
       SetFileAttributesA(path, attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                               FILE_ATTRIBUTE_SYSTEM));
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       if (!DeleteFileA(path)) ok = false;
-    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    } else if (link) {
       // A junction or symbolic link: remove the link, never what it points to.
       // (Wine 8 cannot remove a Unix link to a folder this way; it stays.)
       if (!RemoveDirectoryA(path)) ok = false;
@@ -119,26 +114,38 @@ bool ShortcutTarget(const char* linkPath, char* target) {
   return ok && target[0];
 }
 
-bool EndsWithNoCase(const char* s, const char* tail) {
-  size_t n = strlen(s), m = strlen(tail);
-  return n >= m && lstrcmpiA(s + n - m, tail) == 0;
+// The family's install folder ("InstallPath" of the machine-wide family key) in
+// its full form without a trailing backslash; empty when unset, not a full path,
+// or a root (which would make every shortcut of the drive the family's).
+void FamilyInstallFolder(char* out, size_t cap) {
+  out[0] = 0;
+  char value[LIB_SETTING_CHARS + 1] = {};
+  if (!LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", value)) return;
+  char full[MAX_PATH];
+  if (!MakeFullPath(value, full, sizeof full) || !IsBelowRoot(full)) return;
+  size_t n = strlen(full);
+  while (n > 0 && EndsWithBackslash(full)) full[--n] = 0;
+  CopyText(out, cap, full);
 }
 
-// A target of the family: inside a "\Quorvane..." folder, or a family program "qv*.exe".
-bool IsFamilyTarget(const char* target) {
-  char lowered[MAX_PATH];
-  CopyText(lowered, sizeof lowered, target);
-  CharLowerA(lowered);
-  if (strstr(lowered, "\\quorvane")) return true;
-  const char* slash = strrchr(lowered, '\\');
-  const char* name = slash ? slash + 1 : lowered;
-  return strncmp(name, "qv", 2) == 0 && EndsWithNoCase(name, ".exe");
+// A shortcut is the family's when its target lies in the family's install
+// folder, or when the target's file name is one of the family's program names.
+bool IsFamilyTarget(const char* target, const char* installFolder) {
+  char full[MAX_PATH];
+  if (installFolder[0] && MakeFullPath(target, full, sizeof full)) {
+    size_t n = strlen(installFolder);
+    if (strlen(full) > n && full[n] == '\\' &&
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, full, static_cast<int>(n), installFolder,
+                       static_cast<int>(n)) == CSTR_EQUAL)
+      return true;
+  }
+  return IsFamilyProgramName(FileNamePart(target));
 }
 
 // Deletes the family's ".lnk" files directly in folder (no trailing backslash); how many.
-int DeleteFamilyLinksIn(const char* folder) {
+int DeleteFamilyLinksIn(const char* folder, const char* installFolder) {
   char pattern[MAX_PATH];
-  if (snprintf(pattern, sizeof pattern, "%s\\*.lnk", folder) >= MAX_PATH) return 0;
+  if (!JoinPath(pattern, sizeof pattern, folder, "*.lnk")) return 0;
   WIN32_FIND_DATAA fd;
   HANDLE find = FindFirstFileA(pattern, &fd);
   if (find == INVALID_HANDLE_VALUE) return 0;
@@ -146,8 +153,8 @@ int DeleteFamilyLinksIn(const char* folder) {
   do {
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     char link[MAX_PATH], target[MAX_PATH];
-    if (snprintf(link, sizeof link, "%s\\%s", folder, fd.cFileName) >= MAX_PATH) continue;
-    if (!ShortcutTarget(link, target) || !IsFamilyTarget(target)) continue;
+    if (!JoinPath(link, sizeof link, folder, fd.cFileName)) continue;
+    if (!ShortcutTarget(link, target) || !IsFamilyTarget(target, installFolder)) continue;
     ClearAttributes(link);
     if (DeleteFileA(link)) {
       ++deleted;
@@ -156,6 +163,29 @@ int DeleteFamilyLinksIn(const char* folder) {
   } while (FindNextFileA(find, &fd));
   FindClose(find);
   return deleted;
+}
+
+// Appends text and its terminating zero at *used, keeping room for the list's final zero.
+bool AppendFilterPart(char* filter, size_t cap, size_t* used, const char* text) {
+  size_t n = strlen(text);
+  if (*used + n + 2 > cap) return false;
+  memcpy(filter + *used, text, n + 1);
+  *used += n + 1;
+  filter[*used] = 0;
+  return true;
+}
+
+// The open dialog's filter list "name\0pattern\0name\0pattern\0\0", with the
+// translated names, or with the English ones when the translations do not fit.
+bool BuildSoundFilter(char* filter, size_t cap, bool translated) {
+  const char* sounds = translated ? LibTranslate("Sound files (*.wav)", 0) : "Sound files (*.wav)";
+  char soundsCopy[200];
+  if (snprintf(soundsCopy, sizeof soundsCopy, "%s", sounds) >= static_cast<int>(sizeof soundsCopy)) return false;
+  const char* all = translated ? LibTranslate("All files (*.*)", 0) : "All files (*.*)";
+  size_t used = 0;
+  memset(filter, 0, cap);
+  return AppendFilterPart(filter, cap, &used, soundsCopy) && AppendFilterPart(filter, cap, &used, "*.wav") &&
+         AppendFilterPart(filter, cap, &used, all) && AppendFilterPart(filter, cap, &used, "*.*");
 }
 
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
@@ -183,28 +213,37 @@ using namespace qv;
 
 int LibCreateFolder(const char* path) {
   char folder[MAX_PATH];
-  if (!NormalizedPath(path, folder)) return 0;
+  if (!FullFolderPath(path, folder, sizeof folder)) return 0;
   if (GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) return IsExistingFolder(folder) ? 1 : 0;
-  size_t root = RootLength(folder);
-  for (size_t i = root; folder[i]; ++i) {
-    if (folder[i] != '\\') continue;
-    folder[i] = 0;
-    if (i > root) CreateDirectoryA(folder, nullptr);  // existing levels simply fail
-    folder[i] = '\\';
+  // Every level below the root, from the top (existing levels simply fail).
+  size_t root = PathRootLength(folder);
+  for (char* p = folder + root; *p; p = CharNextA(p)) {
+    if (*p != '\\') continue;
+    *p = 0;
+    CreateDirectoryA(folder, nullptr);
+    *p = '\\';
   }
   CreateDirectoryA(folder, nullptr);
   return IsExistingFolder(folder) ? 1 : 0;
 }
 
 int LibDeleteFolder(const char* path, int withContents) {
-  char folder[MAX_PATH];
-  if (!NormalizedPath(path, folder)) return 0;
+  // The full form first ("C:\x\..", "C:/", "\\srv\share\." are roots), then
+  // never a volume or share root, and never a relative path.
+  char full[MAX_PATH];
+  if (!FullFolderPath(path, full, sizeof full)) return 0;
+  if (!IsBelowRoot(full)) return 0;
+  char folder[kTreePathChars];
+  LiteralPath(full, folder, sizeof folder);
   DWORD attributes = GetFileAttributesA(folder);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return 1;  // already gone
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 1 : 0;  // already gone
+  }
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;  // a file: not ours to remove
-  if (strlen(folder) <= RootLength(folder)) return 0;     // never a drive or share root
-  ClearAttributes(folder);
-  if (withContents && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) EmptyTree(folder);
+  bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (!link) ClearAttributes(folder);
+  if (withContents && !link) EmptyTree(folder);
   RemoveDirectoryA(folder);  // a link given itself goes as a link
   return GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
 }
@@ -214,7 +253,7 @@ int LibCreateShortcut(const char* link, const char* target, const char* descript
   if (!link || !target || !link[0] || strlen(link) >= MAX_PATH) return 0;
   char folder[MAX_PATH];
   CopyText(folder, sizeof folder, link);
-  char* slash = strrchr(folder, '\\');
+  char* slash = const_cast<char*>(LastBackslash(folder));
   if (slash) {
     *slash = 0;
     if (folder[0]) LibCreateFolder(folder);
@@ -246,18 +285,20 @@ int LibDeleteShortcuts(int csidl) {
   size_t len = strlen(folder);
   if (len && folder[len - 1] == '\\') folder[--len] = 0;
   ComScope com = ComStart();
-  int deleted = DeleteFamilyLinksIn(folder);
+  char installFolder[MAX_PATH];
+  FamilyInstallFolder(installFolder, sizeof installFolder);
+  int deleted = DeleteFamilyLinksIn(folder, installFolder);
   char pattern[MAX_PATH];
   WIN32_FIND_DATAA fd;
   HANDLE find = INVALID_HANDLE_VALUE;
-  if (snprintf(pattern, sizeof pattern, "%s\\*", folder) < MAX_PATH) find = FindFirstFileA(pattern, &fd);
+  if (JoinPath(pattern, sizeof pattern, folder, "*")) find = FindFirstFileA(pattern, &fd);
   if (find != INVALID_HANDLE_VALUE) {
     do {
       if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
           !strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, ".."))
         continue;
       char sub[MAX_PATH];
-      if (snprintf(sub, sizeof sub, "%s\\%s", folder, fd.cFileName) < MAX_PATH) deleted += DeleteFamilyLinksIn(sub);
+      if (JoinPath(sub, sizeof sub, folder, fd.cFileName)) deleted += DeleteFamilyLinksIn(sub, installFolder);
     } while (FindNextFileA(find, &fd));
     FindClose(find);
   }
@@ -278,11 +319,7 @@ int LibBrowseForFile(HWND owner, char* path, const char* title, const char* engl
   char file[LIB_BROWSE_CHARS];
   CopyText(file, sizeof file, path);
   char filter[256] = {};
-  // "name\0pattern\0name\0pattern\0\0"
-  int n = snprintf(filter, sizeof filter - 2, "%s", LibTranslate("Sound files (*.wav)", 0)) + 1;
-  n += snprintf(filter + n, sizeof filter - 2 - n, "*.wav") + 1;
-  n += snprintf(filter + n, sizeof filter - 2 - n, "%s", LibTranslate("All files (*.*)", 0)) + 1;
-  snprintf(filter + n, sizeof filter - 2 - n, "*.*");
+  if (!BuildSoundFilter(filter, sizeof filter, true)) BuildSoundFilter(filter, sizeof filter, false);
   OPENFILENAMEA ofn = {};
   ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
   ofn.hwndOwner = owner;
@@ -330,10 +367,8 @@ int LibRunFamilyTool(const char* exeName, int flags, const char* settingsKey, co
     ProgramFolder(folders[1], sizeof folders[1]);
     for (const char* folder : folders) {
       if (!folder[0]) continue;
-      char path[MAX_PATH * 2];
-      size_t len = strlen(folder);
-      snprintf(path, sizeof path, "%s%s%s", folder, folder[len - 1] == '\\' ? "" : "\\", exeName);
-      if (strlen(path) >= MAX_PATH || !IsExistingFile(path)) continue;
+      char path[MAX_PATH];
+      if (!JoinPath(path, sizeof path, folder, exeName) || !IsExistingFile(path)) continue;
       if (OpenWithShell(MessageOwner(), path) > 32) return 1;
     }
   }

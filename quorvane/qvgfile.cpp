@@ -426,7 +426,7 @@ char* ReadSettingsFile(const char* path, DWORD* size, bool* tooLarge) {
 
 void ShowImportError(const char* format, const char* path, int line) {
   char message[1200];
-  snprintf(message, sizeof message, LibTranslate(format, 0), path, line);
+  snprintf(message, sizeof message, LibTranslate(format, LIB_TRANSLATE_FORMAT), path, line);
   ShowErrorText(message);
 }
 

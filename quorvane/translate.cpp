@@ -23,6 +23,10 @@
 //
 // Results
 // -------
+// With the flag LIB_TRANSLATE_FORMAT the text is a printf format: a translation
+// whose conversions differ from the English text's (other kinds, more or fewer,
+// another order, "%n") is not used, and the English text is returned.
+//
 // LibTranslate returns a pointer into a small ring of per-thread buffers
 // (8 of 4096 bytes): use it at once. "::" becomes a line break (CR LF), so
 // "::::" is an empty line. A longer result is cut.
@@ -31,6 +35,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "common/paths.h"
 
 namespace qv {
 namespace {
@@ -108,11 +114,11 @@ char* ReadLanguageFile(const char* fileName) {
   char folder[MAX_PATH];
   ProgramFolder(folder, sizeof folder);
   char path[MAX_PATH * 2];
-  snprintf(path, sizeof path, "%s%s", folder, fileName);
-  char* data = strlen(path) < MAX_PATH ? ReadWholeFile(path) : nullptr;
+  char* data = JoinPath(path, MAX_PATH, folder, fileName) ? ReadWholeFile(path) : nullptr;
   if (data) return data;
-  snprintf(path, sizeof path, "%sLanguages\\%s", folder, fileName);
-  return strlen(path) < MAX_PATH ? ReadWholeFile(path) : nullptr;
+  char languages[MAX_PATH];
+  if (!JoinPath(languages, sizeof languages, folder, "Languages")) return nullptr;
+  return JoinPath(path, MAX_PATH, languages, fileName) ? ReadWholeFile(path) : nullptr;
 }
 
 // Decodes \t and \\ in place.
@@ -242,12 +248,65 @@ void Render(char* out, const char* text) {
   out[n] = 0;
 }
 
-void TranslateInto(char* out, const char* text) {
+// The argument list a printf format asks for, one entry per argument: '*' for a
+// width or precision taken from the arguments, then the length modifier and the
+// kind of the conversion ('i' integer, 'f' floating, 's' text, 'p' pointer).
+// False for a conversion that is unknown or never acceptable in a translation
+// ("%n", numbered arguments).
+bool FormatArguments(const char* format, char* out, size_t cap) {
+  size_t n = 0;
+  auto put = [&](char c) {
+    if (n + 1 >= cap) return false;
+    out[n++] = c;
+    return true;
+  };
+  for (const char* p = format; *p; ++p) {
+    if (*p != '%') continue;
+    if (*++p == '%') continue;
+    while (*p && strchr("-+ #0'", *p)) ++p;
+    if (*p == '*') {
+      if (!put('*')) return false;
+      ++p;
+    }
+    while (*p >= '0' && *p <= '9') ++p;
+    if (*p == '$') return false;
+    if (*p == '.') {
+      ++p;
+      if (*p == '*') {
+        if (!put('*')) return false;
+        ++p;
+      }
+      while (*p >= '0' && *p <= '9') ++p;
+    }
+    while (*p && strchr("hlLqjztI3264", *p)) {
+      if (!put(*p)) return false;
+      ++p;
+    }
+    char kind;
+    if (*p && strchr("diouxXc", *p)) kind = 'i';
+    else if (*p && strchr("eEfFgGaA", *p)) kind = 'f';
+    else if (*p == 's') kind = 's';
+    else if (*p == 'p') kind = 'p';
+    else return false;
+    if (!put(kind) || !put(';')) return false;
+  }
+  out[n] = 0;
+  return true;
+}
+
+// A translated format may stand in for the English one.
+bool SameConversions(const char* english, const char* translated) {
+  char a[kRingChars], b[kRingChars];
+  return FormatArguments(english, a, sizeof a) && FormatArguments(translated, b, sizeof b) && strcmp(a, b) == 0;
+}
+
+void TranslateInto(char* out, const char* text, bool format) {
   EnterCriticalSection(&g_lock);
   EnsureTable();
   const Entry* hit = g_table.count ? static_cast<const Entry*>(
                                          bsearch(text, g_table.entries, g_table.count, sizeof(Entry), CompareKey))
                                    : nullptr;
+  if (hit && format && !SameConversions(text, hit->translated)) hit = nullptr;
   Render(out, hit ? hit->translated : text);
   LeaveCriticalSection(&g_lock);
 }
@@ -265,7 +324,7 @@ void TranslateWindowText(HWND w) {
   char* result = NextBuffer();
   if (!text || !result) return;
   if (GetWindowTextA(w, text, kRingChars) <= 0) return;
-  TranslateInto(result, text);
+  TranslateInto(result, text, false);
   if (strcmp(text, result) != 0) SetWindowTextA(w, result);
 }
 
@@ -317,6 +376,6 @@ const char* LibTranslate(const char* textOrDialog, int flag) {
   }
   char* out = NextBuffer();
   if (!out) return kEmpty;
-  TranslateInto(out, textOrDialog);
+  TranslateInto(out, textOrDialog, (flag & LIB_TRANSLATE_FORMAT) != 0);
   return out;
 }

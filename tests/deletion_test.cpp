@@ -309,4 +309,101 @@ TEST_F(DeletionTest, LinkedFolderIsRemovedWithoutItsTarget) {
   // Wine 8 cannot remove a Unix link to a folder through RemoveDirectory: the link stays there.
 }
 
+// A file with a second name outside the washed folder keeps its data there:
+// only its name in the folder goes.
+TEST_F(DeletionTest, AHardLinkedFileIsNotShreddedThroughItsOtherName) {
+  std::string outside = qvt::TempFolder();
+  ASSERT_TRUE(qvt::WriteFile(outside + "outside.txt", "keep these bytes"));
+  ASSERT_TRUE(CreateHardLinkA((root_ + "hard.txt").c_str(), (outside + "outside.txt").c_str(), nullptr));
+  ContentsOverwritten = 0;
+  EXPECT_EQ(0, OverwriteFile((root_ + "hard.txt").c_str()));
+  EXPECT_EQ(0, ContentsOverwritten.load());
+  SetSetting("ShredInternal", 1);
+  Empty(root_, 1);
+  EXPECT_FALSE(qvt::FileExists(root_ + "hard.txt"));
+  std::string bytes;
+  ASSERT_TRUE(qvt::ReadFile(outside + "outside.txt", &bytes));
+  EXPECT_EQ("keep these bytes", bytes);
+  EXPECT_EQ(0, WashErrorCount.load());
+  DeleteFileA((outside + "outside.txt").c_str());
+  RemoveDirectoryA(outside.c_str());
+}
+
+// An entry named like a device is that file: the shredder writes the file and
+// never the device, and the walk deletes it. A path that does name the device
+// is not written and not claimed.
+TEST_F(DeletionTest, AnEntryNamedNulIsTheFileNotTheDevice) {
+  const std::string literal = "\\\\?\\" + root_ + "nul";
+  ASSERT_TRUE(qvt::WriteFile(literal, std::string(100, 'n')));
+  ContentsOverwritten = 0;
+  EXPECT_EQ(1, OverwriteFile((root_ + "nul").c_str()));
+  EXPECT_EQ(1, ContentsOverwritten.load());
+  std::string bytes;
+  ASSERT_TRUE(qvt::ReadFile(literal, &bytes));
+  EXPECT_EQ(100u, bytes.size());
+  EXPECT_NE(std::string(100, 'n'), bytes);
+  ContentsOverwritten = 0;
+  EXPECT_EQ(0, OverwriteFile("nul"));  // the device itself
+  EXPECT_EQ(0, ContentsOverwritten.load());
+  SetSetting("ShredInternal", 1);
+  Empty(root_, 1);
+  EXPECT_FALSE(qvt::FileExists(literal));
+  EXPECT_EQ(0, WashErrorCount.load());
+}
+
+// A folder named "name." is walked itself, not its sibling "name".
+TEST_F(DeletionTest, AFolderWithATrailingDotIsWalkedNotItsSibling) {
+  CreateDirectoryA((root_ + "twin").c_str(), nullptr);
+  ASSERT_TRUE(qvt::WriteFile(root_ + "twin\\keep.tmp", "k"));
+  ASSERT_TRUE(CreateDirectoryA(("\\\\?\\" + root_ + "twin.").c_str(), nullptr));
+  ASSERT_TRUE(qvt::WriteFile("\\\\?\\" + root_ + "twin.\\gone.tmp", "g"));
+  Empty("\\\\?\\" + root_ + "twin.\\*.tmp", 1);
+  EXPECT_TRUE(qvt::FileExists(root_ + "twin\\keep.tmp"));
+  EXPECT_FALSE(qvt::FileExists("\\\\?\\" + root_ + "twin.\\gone.tmp"));
+  Empty(root_, 1);
+  EXPECT_FALSE(qvt::FileExists(root_ + "twin"));
+}
+
+// A file that another program (or a single-item clearing) removed between the
+// listing and its deletion counts as deleted: no report, no count, nothing scheduled.
+TEST_F(DeletionTest, AFileAlreadyGoneCountsAsDeleted) {
+  struct Gone {
+    std::string path;
+    int result[2];
+  } gone = {root_ + "gone.dat", {-1, -1}};
+  auto boxes = BoxesDuring(
+      [](void* p) {
+        Gone* g = static_cast<Gone*>(p);
+        g->result[0] = DeleteOrScheduleFile(g->path.c_str(), 1);
+        g->result[1] = DeleteOrScheduleFile((g->path + "\\..\\nofolder\\x.dat").c_str(), 1);
+      },
+      &gone);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(1, gone.result[0]);
+  EXPECT_EQ(1, gone.result[1]);
+  EXPECT_EQ(0, WashErrorCount.load());
+  EXPECT_EQ(0, WashLockedCount.load());
+  EXPECT_FALSE(PendingRenameNames(gone.path));
+}
+
+// Drive Q: is a scratch folder made by the ctest fixture; the current folder is on it.
+TEST(DeletionRootTest, RootsAndRelativePathsAreNeverWalked) {
+  if (!qvt::FileExists("Q:\\sentinel.txt")) GTEST_SKIP() << "drive fixture missing (run through ctest)";
+  CreateDirectoryA("Q:\\x", nullptr);
+  ASSERT_TRUE(qvt::WriteFile("Q:\\x\\inner.txt", "i"));
+  UseTrayIdentity();
+  ClearWashSettings();
+  StopRequested = 0;
+  char previous[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA("Q:\\x"));
+  for (const char* path : {"Q:", "*.txt", "Q:\\", "Q:\\.", "Q:/", "Q:\\x\\..", "Q:\\*.txt", "\\\\?\\Q:\\*.txt", "x"})
+    Empty(path, 0);
+  SetCurrentDirectoryA(previous);
+  EXPECT_TRUE(qvt::FileExists("Q:\\sentinel.txt"));
+  EXPECT_TRUE(qvt::FileExists("Q:\\x\\inner.txt"));
+  Empty("Q:\\x\\*.txt", 0);  // below the root it works
+  EXPECT_FALSE(qvt::FileExists("Q:\\x\\inner.txt"));
+}
+
 }  // namespace

@@ -92,4 +92,49 @@ TEST(LibFolderLinkTest, ALinkedFolderIsNeverFollowed) {
   EXPECT_TRUE(qvt::FileExists(fixture + "\\target\\inner\\keep2.txt"));
 }
 
+// Drive Q: is a scratch folder made by the ctest fixture: a root form that
+// slipped past the guard would empty only that folder.
+TEST(LibFolderRootTest, EveryFormOfARootIsRefused) {
+  if (!qvt::FileExists("Q:\\sentinel.txt")) GTEST_SKIP() << "drive fixture missing (run through ctest)";
+  CreateDirectoryA("Q:\\x", nullptr);
+  ASSERT_TRUE(qvt::WriteFile("Q:\\x\\inner.txt", "i"));
+  const char* roots[] = {"Q:\\.",
+                         "Q:/",
+                         "Q:\\x\\..",
+                         "Q:\\",
+                         "Q:",
+                         "\\\\?\\Q:\\",
+                         "\\\\?\\Q:\\x\\..",
+                         "\\\\?\\UNC\\qvsrv\\share",
+                         "\\\\?\\Volume{00000000-0000-0000-0000-000000000051}\\",
+                         "\\\\qvsrv\\share\\.",
+                         "\\\\qvsrv\\share",
+                         "x",
+                         "\\x"};
+  for (const char* root : roots) EXPECT_EQ(0, LibDeleteFolder(root, 1)) << root;
+  EXPECT_TRUE(qvt::FileExists("Q:\\sentinel.txt"));
+  EXPECT_TRUE(qvt::FileExists("Q:\\x\\inner.txt"));
+  // Below the root it still works, also when written in another form.
+  EXPECT_NE(0, LibDeleteFolder("Q:/x/", 1));
+  EXPECT_FALSE(qvt::FileExists("Q:\\x"));
+  EXPECT_TRUE(qvt::FileExists("Q:\\sentinel.txt"));
+}
+
+// A folder whose name ends in a dot is that folder, not its dotless sibling.
+TEST_F(LibFolderTest, AFolderNamedWithATrailingDotIsRemovedAndNotItsSibling) {
+  ASSERT_NE(0, LibCreateFolder((root_ + "twin").c_str()));
+  ASSERT_TRUE(qvt::WriteFile(root_ + "twin\\keep.txt", "k"));
+  std::string dotted = "\\\\?\\" + root_ + "twin.";
+  ASSERT_TRUE(CreateDirectoryA(dotted.c_str(), nullptr));
+  ASSERT_TRUE(qvt::WriteFile(dotted + "\\gone.txt", "g"));
+  EXPECT_NE(0, LibDeleteFolder(root_.c_str(), 1));
+  EXPECT_FALSE(qvt::FileExists(root_));
+  root_ = qvt::TempFolder();
+  ASSERT_NE(0, LibCreateFolder((root_ + "twin").c_str()));
+  ASSERT_TRUE(qvt::WriteFile(root_ + "twin\\keep.txt", "k"));
+  ASSERT_TRUE(CreateDirectoryA(("\\\\?\\" + root_ + "twin.").c_str(), nullptr));
+  EXPECT_NE(0, LibDeleteFolder(("\\\\?\\" + root_ + "twin.").c_str(), 1));
+  EXPECT_TRUE(qvt::FileExists(root_ + "twin\\keep.txt"));
+}
+
 }  // namespace

@@ -30,12 +30,15 @@ std::string TargetOf(const std::string& link) {
 class LibShortcutTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    hadInstallPath_ = qvt::ReadString(HKEY_LOCAL_MACHINE, libt::kFamilyKey, "InstallPath", &savedInstallPath_);
     targets_ = qvt::TempFolder();
-    ASSERT_NE(0, LibCreateFolder((targets_ + "Quorvane Test").c_str()));
-    ASSERT_NE(0, LibCreateFolder((targets_ + "Other").c_str()));
-    for (const char* f : {"Quorvane Test\\tool.exe", "Quorvane Test\\setup.exe", "Other\\qvhelper.exe",
-                          "Other\\notepad2.exe", "Other\\aqv.exe"})
+    for (const char* folder : {"Quorvane Test", "Other", "QuorvaneFan"})
+      ASSERT_NE(0, LibCreateFolder((targets_ + folder).c_str()));
+    for (const char* f : {"Quorvane Test\\tool.exe", "Quorvane Test\\setup.exe", "Other\\qvhavrel.exe",
+                          "Other\\qvhelper.exe", "Other\\notepad2.exe", "QuorvaneFan\\tool.exe"})
       ASSERT_TRUE(qvt::WriteFile(targets_ + f, "MZ"));
+    // The family's install folder, as setup records it.
+    qvt::WriteString(HKEY_LOCAL_MACHINE, libt::kFamilyKey, "InstallPath", (targets_ + "Quorvane Test").c_str());
     char folder[MAX_PATH] = {};
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, folder, CSIDL_FAVORITES, TRUE));
     special_ = folder;
@@ -44,12 +47,20 @@ class LibShortcutTest : public ::testing::Test {
     special_ += "\\";
   }
   void TearDown() override {
-    for (const char* f : {"qvt family.lnk", "qvt setup.lnk", "qvt other.lnk", "qvt aqv.lnk"})
+    for (const char* f : {"qvt family.lnk", "qvt setup.lnk", "qvt other.lnk", "qvt stranger.lnk", "qvt fan.lnk"})
       DeleteFileA((special_ + f).c_str());
     LibDeleteFolder((special_ + "QvtGroup").c_str(), 1);
     LibDeleteFolder(targets_.c_str(), 1);
+    if (hadInstallPath_)
+      qvt::WriteString(HKEY_LOCAL_MACHINE, libt::kFamilyKey, "InstallPath", savedInstallPath_.c_str());
+    else
+      LibRegDeleteValue(HKEY_LOCAL_MACHINE, libt::kFamilyKey, "InstallPath");
   }
-  std::string targets_, special_;
+  void Make(const std::string& link, const char* target) {
+    ASSERT_NE(0, LibCreateShortcut((special_ + link).c_str(), (targets_ + target).c_str(), "", nullptr, 0)) << link;
+  }
+  std::string targets_, special_, savedInstallPath_;
+  bool hadInstallPath_ = false;
 };
 
 TEST_F(LibShortcutTest, CreatesALinkToTheTarget) {
@@ -61,24 +72,33 @@ TEST_F(LibShortcutTest, CreatesALinkToTheTarget) {
   EXPECT_EQ(0, LibCreateShortcut("", target.c_str(), "x", nullptr, 0));
 }
 
+// The family's shortcuts point into its install folder or at one of its programs by
+// exact name; a "Quorvane" somewhere in the path or a "qv" prefix is not enough.
 TEST_F(LibShortcutTest, DeletesOnlyTheFamilysLinks) {
-  auto make = [&](const std::string& link, const char* target) {
-    ASSERT_NE(0, LibCreateShortcut((special_ + link).c_str(), (targets_ + target).c_str(), "", nullptr, 0)) << link;
-  };
-  make("qvt family.lnk", "Quorvane Test\\tool.exe");         // inside a Quorvane folder
-  make("qvt setup.lnk", "Quorvane Test\\setup.exe");
-  make("qvt other.lnk", "Other\\notepad2.exe");              // somebody else's
-  make("qvt aqv.lnk", "Other\\aqv.exe");                     // "qv" not at the start
-  make("QvtGroup\\qvt helper.lnk", "Other\\qvhelper.exe");   // a family program, in a subfolder
-  make("QvtGroup\\Deeper\\qvt deep.lnk", "Other\\qvhelper.exe");  // two levels down: not looked at
+  Make("qvt family.lnk", "Quorvane Test\\tool.exe");          // inside the install folder
+  Make("qvt setup.lnk", "Quorvane Test\\setup.exe");
+  Make("qvt other.lnk", "Other\\notepad2.exe");               // somebody else's
+  Make("qvt stranger.lnk", "Other\\qvhelper.exe");            // named like the family, but not one of it
+  Make("qvt fan.lnk", "QuorvaneFan\\tool.exe");               // a user's folder named "QuorvaneFan"
+  Make("QvtGroup\\qvt havrel.lnk", "Other\\qvhavrel.exe");    // a family program, in a subfolder
+  Make("QvtGroup\\Deeper\\qvt deep.lnk", "Other\\qvhavrel.exe");  // two levels down: not looked at
   EXPECT_EQ(3, LibDeleteShortcuts(CSIDL_FAVORITES));
   EXPECT_FALSE(qvt::FileExists(special_ + "qvt family.lnk"));
   EXPECT_FALSE(qvt::FileExists(special_ + "qvt setup.lnk"));
-  EXPECT_FALSE(qvt::FileExists(special_ + "QvtGroup\\qvt helper.lnk"));
+  EXPECT_FALSE(qvt::FileExists(special_ + "QvtGroup\\qvt havrel.lnk"));
   EXPECT_TRUE(qvt::FileExists(special_ + "qvt other.lnk"));
-  EXPECT_TRUE(qvt::FileExists(special_ + "qvt aqv.lnk"));
+  EXPECT_TRUE(qvt::FileExists(special_ + "qvt stranger.lnk"));
+  EXPECT_TRUE(qvt::FileExists(special_ + "qvt fan.lnk"));
   EXPECT_TRUE(qvt::FileExists(special_ + "QvtGroup\\Deeper\\qvt deep.lnk"));
   EXPECT_EQ(0, LibDeleteShortcuts(CSIDL_FAVORITES));
+}
+
+// A damaged "InstallPath" naming a drive root makes nothing the family's.
+TEST_F(LibShortcutTest, ARootAsInstallFolderClaimsNothing) {
+  Make("qvt other.lnk", "Other\\notepad2.exe");
+  qvt::WriteString(HKEY_LOCAL_MACHINE, libt::kFamilyKey, "InstallPath", targets_.substr(0, 3).c_str());
+  EXPECT_EQ(0, LibDeleteShortcuts(CSIDL_FAVORITES));
+  EXPECT_TRUE(qvt::FileExists(special_ + "qvt other.lnk"));
 }
 
 }  // namespace

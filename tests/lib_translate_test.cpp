@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -148,6 +149,86 @@ TEST_F(LibTranslateTest, DialogCaptionAndLabelsAreTranslated) {
   EXPECT_EQ("Enable", qvt::WindowText(edit));  // the user's data stays
   EXPECT_EQ("Untranslated", qvt::WindowText(other));
   DestroyWindow(dialog);
+}
+
+// A translated printf format stands in for the English one only with the same
+// conversions in the same order; anything else would read the arguments wrongly.
+TEST_F(LibTranslateTest, AFormatTranslationNeedsTheSameConversions) {
+  ASSERT_TRUE(qvt::WriteFile(qvt::BinPath(kProgramFile),
+                             "[2]\r\n"
+                             "Locked '%s'.\tGesperrt: '%s'.\r\n"
+                             "Line %d of %s.\t%s, Zeile %d.\r\n"
+                             "Cannot open %s.\t%s nicht offen %n\r\n"
+                             "Size %5.2f%% of %s\tGroesse %.1f%% von %s\r\n"
+                             "Count %d\tAnzahl %s\r\n"
+                             "Width %*d\tBreite %d\r\n"
+                             "Plain text\tEinfach %s\r\n"));
+  SetLanguage(2);
+  const int f = LIB_TRANSLATE_FORMAT;
+  EXPECT_STREQ("Gesperrt: '%s'.", LibTranslate("Locked '%s'.", f));
+  EXPECT_STREQ("Groesse %.1f%% von %s", LibTranslate("Size %5.2f%% of %s", f));  // widths may differ
+  EXPECT_STREQ("Line %d of %s.", LibTranslate("Line %d of %s.", f));             // another order
+  EXPECT_STREQ("Cannot open %s.", LibTranslate("Cannot open %s.", f));           // %n
+  EXPECT_STREQ("Count %d", LibTranslate("Count %d", f));                         // another kind
+  EXPECT_STREQ("Width %*d", LibTranslate("Width %*d", f));                       // one argument fewer
+  EXPECT_STREQ("Plain text", LibTranslate("Plain text", f));                     // one more
+  EXPECT_STREQ("Anzahl %s", LibTranslate("Count %d", 0));  // as plain text the translation stands
+}
+
+// The sound file chooser's filter list holds translated names; names too long
+// for it fall back to English instead of running past its end.
+struct BrowseRun {
+  char path[LIB_BROWSE_CHARS];
+  int result;
+};
+
+DWORD WINAPI BrowseWorker(void* p) {
+  BrowseRun* run = static_cast<BrowseRun*>(p);
+  run->result = LibBrowseForFile(nullptr, run->path, "Pick a qvt sound", "Pick a qvt sound", 0);
+  return 0;
+}
+
+std::vector<std::string> FilterNames(HWND dialog) {
+  std::vector<std::string> names;
+  HWND combo = GetDlgItem(dialog, 0x470);  // the "files of type" list
+  LRESULT count = 0;
+  if (!combo || !qvt::Send(combo, CB_GETCOUNT, 0, 0, &count)) return names;
+  for (LRESULT i = 0; i < count; ++i) {
+    char text[600] = {};
+    qvt::Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    names.push_back(text);
+  }
+  return names;
+}
+
+std::vector<std::string> ChooserFilterNames() {
+  BrowseRun run = {};
+  HANDLE thread = CreateThread(nullptr, 0, BrowseWorker, &run, 0, nullptr);
+  std::vector<std::string> names;
+  HWND dialog = qvt::WaitTop("#32770", "Pick a qvt sound", GetCurrentProcessId(), 10000);
+  if (dialog) {
+    qvt::WaitUntil([&] { return (names = FilterNames(dialog)).size() == 2; }, 5000);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  }
+  if (WaitForSingleObject(thread, 10000) != WAIT_OBJECT_0) names.push_back("<chooser did not close>");
+  CloseHandle(thread);
+  return names;
+}
+
+TEST_F(LibTranslateTest, AnOverlongTranslatedFilterFallsBackToEnglish) {
+  ASSERT_TRUE(qvt::WriteFile(qvt::BinPath(kProgramFile), "[2]\r\nSound files (*.wav)\t" + std::string(300, 'S') +
+                                                             "\r\nAll files (*.*)\tAlle Dateien\r\n"));
+  SetLanguage(2);
+  std::vector<std::string> english = {"Sound files (*.wav)", "All files (*.*)"};
+  EXPECT_EQ(english, ChooserFilterNames());
+  // Translations that fit are used.
+  ASSERT_TRUE(qvt::WriteFile(qvt::BinPath(kProgramFile),
+                             "[2]\r\nSound files (*.wav)\tKlaenge\r\nAll files (*.*)\tAlle Dateien\r\n"));
+  SetLanguage(0);
+  LibTranslate("reload", 0);
+  SetLanguage(2);
+  std::vector<std::string> german = {"Klaenge", "Alle Dateien"};
+  EXPECT_EQ(german, ChooserFilterNames());
 }
 
 }  // namespace

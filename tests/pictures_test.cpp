@@ -157,4 +157,30 @@ TEST_F(Pictures, TheDropFolderIsCreatedWhenMissing) {
   EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(drop.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000));
 }
 
+// The ctest fixture replaced the drop folder by a Unix link to another folder
+// holding a picture: nothing may be taken from the link's target.
+TEST(PicturesLink, ADropFolderReplacedByALinkMovesNothing) {
+  ResetTray();
+  std::string drop = DropFolder();
+  drop.pop_back();
+  DWORD attributes = GetFileAttributesA(drop.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    GTEST_SKIP() << "drop-folder link fixture missing (run through ctest)";
+  ASSERT_TRUE(FileExists(drop + "\\victim.jpg"));
+  std::string target = TempFolder();
+  WriteString(HKEY_CURRENT_USER, kToolbarKey, "OpPicsFolder", target.c_str());
+  HWND main = nullptr;
+  Process proc = StartTray("/s", &main);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(PostMessageA(main, kPictureTimer, kDelayMs, 0));
+  Sleep(3 * kDelayMs);
+  ASSERT_TRUE(Send(main, WM_NULL, 0, 0));
+  EXPECT_TRUE(FileExists(drop + "\\victim.jpg"));
+  EXPECT_FALSE(FileExists(target + "victim.jpg"));
+  CloseTray(proc, main);
+  Close(proc);
+  RemoveDirectoryA(target.c_str());
+  ResetTray();
+}
+
 }  // namespace

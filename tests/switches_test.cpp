@@ -148,6 +148,13 @@ TEST_F(Switches, CommandLineImagesOffNeedsTheGateAnimatedOffDoesNot) {
   ExpectText(kIeMain, "Play_Animations", "no");
 }
 
+// The whole command line is tested, however long: a switch far down still counts.
+TEST_F(Switches, ASwitchAfterALongArgumentIsSeen) {
+  Run("/s " + std::string(1500, 'x') + " /animatedoff");
+  EXPECT_TRUE(WaitUntil([] { return ValueExists(HKEY_CURRENT_USER, kIeMain, "Play_Animations"); }, 5000));
+  ExpectText(kIeMain, "Play_Animations", "no");
+}
+
 TEST_F(Switches, CommandLineImagesOffWithTheGateWritesNo) {
   Allow(1);
   Run("/s /imagesoff");

@@ -1,6 +1,8 @@
 // Boss-Key: one global key hides and shows again the windows of the user's list.
 #include "tray/qvtoolbar.h"
 
+#include "common/paths.h"
+
 #include <commctrl.h>
 #include <cstdio>
 
@@ -16,25 +18,6 @@ constexpr int kHotkeyMessageChars = 500;
 // The entry being processed by BossEnumProc.
 char BossTitlePattern[kPatternChars];
 char BossClassPattern[kPatternChars];
-
-struct ModifierRule {
-  BYTE hotkeyFlag;
-  UINT modifier;
-};
-constexpr ModifierRule kModifierRules[] = {
-    {HOTKEYF_ALT, MOD_ALT},
-    {HOTKEYF_CONTROL, MOD_CONTROL},
-    {HOTKEYF_SHIFT, MOD_SHIFT},
-    {HOTKEYF_EXT, MOD_WIN},
-};
-
-UINT HotkeyModifiers(int hotkey) {
-  BYTE flags = static_cast<BYTE>((hotkey >> 8) & 0xFF);
-  UINT modifiers = 0;
-  for (const ModifierRule& rule : kModifierRules)
-    if (flags & rule.hotkeyFlag) modifiers |= rule.modifier;
-  return modifiers;
-}
 
 // Helper windows of the browsers that must stay hidden when the others come back.
 bool IsSpecialWindow(const char* title, const char* className) {
@@ -57,7 +40,7 @@ bool ReadPattern(const char* format, int index, char* pattern) {
 int RegisterBossHotkey(int hotkey, int id, const char* name) {
   if (hotkey < 0) return 1;
   UINT modifiers = HotkeyModifiers(hotkey);
-  UINT key = static_cast<UINT>(hotkey & 0xFF);
+  UINT key = HotkeyVirtualKey(hotkey);
   UnregisterHotKey(LibAppWindow, id);
   if (RegisterHotKey(LibAppWindow, id, modifiers, key)) return 1;
   char text[kHotkeyMessageChars];

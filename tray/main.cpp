@@ -1,6 +1,8 @@
 // Start-up, single instance, the message loop and shutdown of the tray program.
 #include "tray/qvtoolbar.h"
 
+#include "common/paths.h"
+
 #include <commctrl.h>
 #include <ole2.h>
 #include <cstdio>
@@ -41,15 +43,9 @@ void ForwardToFirstInstance() {
 // The restart list is used up once the system has restarted.
 void RemoveUsedRestartList() {
   if (ReadSettingInt("QueueForNextRestart") == 0) return;
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  GetVersionExA(&version);
-  char windows[MAX_PATH] = {};
-  GetWindowsDirectoryA(windows, MAX_PATH);
   char path[MAX_PATH + 16];
-  snprintf(path, sizeof path, "%s%s", windows,
-           version.dwPlatformId == VER_PLATFORM_WIN32_NT ? "\\wininit.ini" : "\\wininit.bak");
-  DeleteFileA(path);
+  if (WindowsFolderFile(path, sizeof path, IsNtPlatform() ? kRestartListName : kRestartListDoneName))
+    DeleteFileA(path);
 }
 
 bool AskedToDialog(HWND dialog, MSG* message) {

@@ -54,11 +54,8 @@ void RegisterBossKeyAtStart() {
   RegisterBossHotkey(hotkey, HOTKEY_BOSSKEY, "Boss-Key");
 }
 
-// The full command line, program path included, lower-cased for the switch tests.
-void ActOnCommandLine(HWND window) {
-  char line[1024];
-  snprintf(line, sizeof line, "%s", GetCommandLineA());
-  CharLowerA(line);
+// The first rule that the command line (lower-cased) matches posts its message.
+void PostSwitchMessage(HWND window, const char* line) {
   if (!strstr(line, "/s") && ReadSettingInt("GeneralSilent") != 1) {
     PostMessageA(window, WM_COMMAND, IDM_SETTINGS, 0);
     return;
@@ -69,6 +66,19 @@ void ActOnCommandLine(HWND window) {
       return;
     }
   }
+}
+
+// The whole command line, program path included, lower-cased for the switch
+// tests: a switch far down a long line counts as much as the first one.
+void ActOnCommandLine(HWND window) {
+  const char* full = GetCommandLineA();
+  size_t n = strlen(full);
+  char* line = static_cast<char*>(malloc(n + 1));
+  if (!line) return;
+  memcpy(line, full, n + 1);
+  CharLowerA(line);
+  PostSwitchMessage(window, line);
+  free(line);
 }
 
 void AllowToolbarMessages() {

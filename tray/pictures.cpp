@@ -2,6 +2,8 @@
 // user's picture folder when the toolbar's timer runs out.
 #include "tray/qvtoolbar.h"
 
+#include "common/paths.h"
+
 #include <shlobj.h>
 #include <cstdio>
 #include <cstring>
@@ -18,18 +20,22 @@ using GetKnownFolderPathFn = HRESULT(WINAPI*)(const GUID&, DWORD, HANDLE, PWSTR*
 GetKnownFolderPathFn KnownFolderPath = nullptr;
 bool KnownFolderPathLooked = false;
 
-bool EndsWithBackslash(const char* path) {
-  size_t length = strlen(path);
-  return length > 0 && path[length - 1] == '\\';
+// The drop folder itself, not a junction or link put in its place (or in the
+// place of the "Quorvane" folder above it), asked of the open folder and of the
+// name (Wine shows a Unix link as a reparse point on the name only).
+bool IsPlainFolder(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  HANDLE folder = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool plain = GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+               !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  CloseHandle(folder);
+  return plain;
 }
-
-// folder + backslash (unless present) + name; false when it would not fit.
-bool JoinPath(char* out, size_t outChars, const char* folder, const char* name) {
-  int n = snprintf(out, outChars, "%s%s%s", folder, EndsWithBackslash(folder) ? "" : "\\", name);
-  return n >= 0 && static_cast<size_t>(n) < outChars;
-}
-
-bool IsDotEntry(const char* name) { return lstrcmpiA(name, ".") == 0 || lstrcmpiA(name, "..") == 0; }
 
 // The base when the known folder cannot be had: the local application data folder.
 void GetFallbackBase(char* out, int outChars) {
@@ -75,6 +81,7 @@ int MakePictureFolder(char* out, int outChars) {
   CreateDirectoryA(base, nullptr);
   CreateDirectoryA(quorvane, nullptr);
   CreateDirectoryA(drop, nullptr);
+  if (!IsPlainFolder(quorvane) || !IsPlainFolder(drop)) return 0;  // moving would take a link's target
   int n = snprintf(out, static_cast<size_t>(outChars), "%s", drop);
   return n >= 0 && n < outChars;
 }
@@ -86,7 +93,7 @@ void MoveFolderFiles(const char* source, const char* destination) {
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if (IsDotEntry(found.cFileName) || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    if (IsDotsEntry(found.cFileName) || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
     char from[kFilePathChars];
     char to[kFilePathChars];
     if (!JoinPath(from, sizeof from, source, found.cFileName)) continue;

@@ -1,5 +1,10 @@
 // Secure file deletion: the folder walk, the Windows/System guard, the shredder and the
 // handling of locked files (restart-time deletion and the report).
+//
+// Every file and folder met in a walk is addressed by its literal name
+// ("\\?\C:\..."), so that an entry named "nul" or "name." is that entry and not
+// the device or a sibling. What is overwritten is decided on the open handle:
+// only a plain disk file with a single name. Links are removed, never entered.
 #include "tray/wash/deletion.h"
 
 #include <shlobj.h>
@@ -7,37 +12,33 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/paths.h"
 #include "common/restartlist.h"
 #include "tray/qvtoolbar.h"
 
 namespace {
 
 constexpr DWORD kShredBlock = 8192;
+constexpr size_t kLiteralChars = kDeletePathChars + kLiteralPrefixChars;
 constexpr const char* kSessionManagerKey = "System\\CurrentControlSet\\Control\\Session Manager";
 
 bool Stopping() { return StopRequested.load(std::memory_order_relaxed) != 0; }
 
-// dst := a + b + c; false (dst untouched) when the result would not fit.
-bool JoinPath(char* dst, size_t cap, const char* a, const char* b, const char* c = "") {
-  char tmp[kDeletePathChars];
-  int n = snprintf(tmp, sizeof tmp, "%s%s%s", a, b, c);
-  if (n < 0 || static_cast<size_t>(n) >= cap || static_cast<size_t>(n) >= sizeof tmp) return false;
-  memcpy(dst, tmp, n + 1);
-  return true;
+// A "*" or "?" in the path; the "?" of a literal path's "\\?\" prefix is none.
+bool HasWildcard(const char* s) {
+  if (strncmp(s, "\\\\?\\", 4) == 0) s += 4;
+  return strpbrk(s, "*?") != nullptr;
 }
 
-bool EndsWithBackslash(const char* s) {
-  size_t n = strlen(s);
-  return n > 0 && s[n - 1] == '\\';
+// The literal form of path for the system calls (see the top of this file).
+struct Literal {
+  char text[kLiteralChars];
+};
+Literal LiteralOf(const char* path) {
+  Literal l;
+  LiteralPath(path, l.text, sizeof l.text);
+  return l;
 }
-
-bool AppendBackslash(char* path, size_t cap) {
-  return EndsWithBackslash(path) || JoinPath(path, cap, path, "\\");
-}
-
-bool HasWildcard(const char* s) { return strpbrk(s, "*?") != nullptr; }
-
-bool IsDots(const char* name) { return _stricmp(name, ".") == 0 || _stricmp(name, "..") == 0; }
 
 // A folder (ending in "\") is guarded when "NotWinOrSys" is 1 and it is the Windows or System folder.
 bool GuardedFolder(const char* folder) {
@@ -46,21 +47,45 @@ bool GuardedFolder(const char* folder) {
   char system[MAX_PATH + 2] = {};
   GetWindowsDirectoryA(windows, MAX_PATH);
   GetSystemDirectoryA(system, MAX_PATH);
-  AppendBackslash(windows, sizeof windows);
-  AppendBackslash(system, sizeof system);
+  AddTrailingBackslash(windows, sizeof windows);
+  AddTrailingBackslash(system, sizeof system);
   return _stricmp(folder, windows) == 0 || _stricmp(folder, system) == 0;
 }
 
 void FlushShellNotices() { SHChangeNotify(0, SHCNF_FLUSH, nullptr, nullptr); }
 
-// Deletes the files of folder (ending in "\") matched by pattern; false when a stop or the guard ended it.
-void DeleteMatchingFiles(const char* folder, const char* pattern) {
+// Clears the attributes that keep a file from being written or deleted. A link
+// keeps its own: setting attributes through its name would change its target.
+void ClearAttributes(const char* literal) {
+  constexpr DWORD kInTheWay = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  DWORD attributes = GetFileAttributesA(literal);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  if (attributes & kInTheWay) SetFileAttributesA(literal, FILE_ATTRIBUTE_NORMAL);
+}
+
+// Only a plain disk file with a single name may be overwritten: not a link or
+// other reparse point (its target lies elsewhere), not a file with further hard
+// links (its data lives on under them), not a device.
+bool IsPlainDiskFile(HANDLE file) {
+  if (GetFileType(file) != FILE_TYPE_DISK) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return false;
+  return info.nNumberOfLinks == 1;
+}
+
+bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Deletes the files of folder (ending in "\") that match mask; ends when a file is guarded or a stop comes.
+void DeleteMatchingFiles(const char* folder, const char* mask) {
+  char pattern[kDeletePathChars];
+  if (!JoinPath(pattern, sizeof pattern, folder, mask)) return;
   WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(pattern, &found);
+  HANDLE find = FindFirstFileA(LiteralOf(pattern).text, &found);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     char file[kDeletePathChars];
-    if (!IsDots(found.cFileName) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+    if (!IsDotsEntry(found.cFileName) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
         JoinPath(file, sizeof file, folder, found.cFileName)) {
       if (!SecureDeleteFile(file)) break;
     }
@@ -68,33 +93,49 @@ void DeleteMatchingFiles(const char* folder, const char* pattern) {
   FindClose(find);
 }
 
+void WalkFolder(const char* folder, const char* mask, int recurse);
+
 // Walks the subfolders of folder with the same mask. A link (a junction or a directory
 // symbolic link) is never entered: only the link itself is removed, and only for "*.*".
-void EmptySubfolders(const char* folder, const char* mask, int recurse) {
+void WalkSubfolders(const char* folder, const char* mask, int recurse) {
   char pattern[kDeletePathChars];
   if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
   WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(pattern, &found);
+  HANDLE find = FindFirstFileA(LiteralOf(pattern).text, &found);
   if (find == INVALID_HANDLE_VALUE) return;
   bool everything = _stricmp(mask, "*.*") == 0;
   do {
-    if (IsDots(found.cFileName) || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    if (IsDotsEntry(found.cFileName) || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
     char sub[kDeletePathChars];
-    if (!JoinPath(sub, sizeof sub, folder, found.cFileName, "\\")) continue;
+    if (!JoinPath(sub, sizeof sub, folder, found.cFileName) || !AddTrailingBackslash(sub, sizeof sub)) continue;
     bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (!link) {
-      char walk[kDeletePathChars];
-      if (!JoinPath(walk, sizeof walk, sub, mask)) continue;
-      EmptyFolder(walk, recurse);
-    }
+    if (!link) WalkFolder(sub, mask, recurse);
     if (everything && !Stopping()) {
-      if (RemoveDirectoryA(sub)) SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, sub, nullptr);
+      if (RemoveDirectoryA(LiteralOf(sub).text)) SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, sub, nullptr);
     }
   } while (!Stopping() && FindNextFileA(find, &found));
   FindClose(find);
 }
 
-void FormatReportPiece(char* report, size_t cap, const char* piece) {
+// The files of folder (a full path ending in "\") that match mask, then with
+// recurse its subfolders; the shell is told once at the end.
+void WalkFolder(const char* folder, const char* mask, int recurse) {
+  if (GuardedFolder(folder)) return;
+  DeleteMatchingFiles(folder, mask);
+  if (Stopping()) return;
+  if (recurse) {
+    char all[kDeletePathChars];
+    WIN32_FIND_DATAA probe;
+    if (!JoinPath(all, sizeof all, folder, "*.*")) return;
+    HANDLE find = FindFirstFileA(LiteralOf(all).text, &probe);
+    if (find == INVALID_HANDLE_VALUE) return;
+    FindClose(find);
+    WalkSubfolders(folder, mask, recurse);
+  }
+  FlushShellNotices();
+}
+
+void AppendReportPiece(char* report, size_t cap, const char* piece) {
   size_t used = strlen(report);
   if (used < cap) snprintf(report + used, cap - used, "%s ", piece);
 }
@@ -115,11 +156,10 @@ void WarnWithoutSessionManagerRights() {
 }
 
 int ScheduleForRestart(const char* path) {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  GetVersionExA(&version);
-  if (version.dwPlatformId != VER_PLATFORM_WIN32_NT)
-    return QueueRestartDeletion(path, 1, ShowSystemError, &WashErrorCount) != 0;
+  if (!IsNtPlatform()) {
+    RestartReport how = {1, LibOwnerWindow, ShowSystemError, &WashErrorCount};
+    return QueueRestartDeletion(path, how) != 0;
+  }
   DWORD error = 0;
   int scheduled = MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
   if (!scheduled) error = GetLastError();
@@ -132,18 +172,19 @@ void ReportLockedFile(const char* path, int queue, int scheduled) {
   char report[4000] = {};
   char sentence[kDeletePathChars + 200];
   DWORD error = GetLastError();
-  snprintf(sentence, sizeof sentence, LibTranslate("Could not delete '%s' because it is locked.", 0), path);
-  FormatReportPiece(report, sizeof report, sentence);
+  snprintf(sentence, sizeof sentence,
+           LibTranslate("Could not delete '%s' because it is locked.", LIB_TRANSLATE_FORMAT), path);
+  AppendReportPiece(report, sizeof report, sentence);
   if (ContentsOverwritten.load(std::memory_order_relaxed) == 1)
-    FormatReportPiece(report, sizeof report,
+    AppendReportPiece(report, sizeof report,
                       LibTranslate("The contents, however, has been overwritten with random numbers.", 0));
   if (queue)
-    FormatReportPiece(report, sizeof report,
+    AppendReportPiece(report, sizeof report,
                       LibTranslate(scheduled ? "The file will be deleted at next computer restart."
                                              : "The file could NOT be set up for deletion at next computer restart!",
                                    0));
   else
-    FormatReportPiece(report, sizeof report,
+    AppendReportPiece(report, sizeof report,
                       LibTranslate("Check 'Delete locked files at next computer restart' in Delete Options.", 0));
   size_t used = strlen(report);
   snprintf(report + used, sizeof report - used, "%s", "Windows issued this error: ");
@@ -151,19 +192,39 @@ void ReportLockedFile(const char* path, int queue, int scheduled) {
   ShowSystemError(LibOwnerWindow, report);
 }
 
+// Deletes the file by its literal name; true also when it is already gone
+// (another program, the user, or a single-item clearing removed it meanwhile).
+bool DeleteOrFindGone(const char* path, const char* literal) {
+  if (DeleteFileA(literal)) {
+    SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, path, nullptr);
+    return true;
+  }
+  return IsGone(GetLastError());
+}
+
 }  // namespace
 
 int OverwriteFile(const char* path) {
   if (Stopping()) return 0;
-  if (!path[0] || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+  Literal literal = LiteralOf(path);
+  if (!path[0] || GetFileAttributesA(literal.text) == INVALID_FILE_ATTRIBUTES) {
     ContentsOverwritten.store(1, std::memory_order_relaxed);
     return 1;
   }
-  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  ClearAttributes(literal.text);
+  HANDLE file = CreateFileA(literal.text, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
+  if (!IsPlainDiskFile(file)) {
+    CloseHandle(file);
+    return 0;
+  }
+  SetLastError(NO_ERROR);
   DWORD size = GetFileSize(file, nullptr);
+  if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {  // a failed pass, not 4 GB of writes
+    CloseHandle(file);
+    return 0;
+  }
   unsigned char block[kShredBlock];
   for (unsigned char& b : block) b = static_cast<unsigned char>(NextRandom());
   bool ok = true;
@@ -173,6 +234,8 @@ int OverwriteFile(const char* path) {
   }
   DWORD rest = size & (kShredBlock - 1);
   if (!WriteFile(file, block, rest, &written, nullptr) || written != rest) ok = false;
+  // The bytes must reach the disk before the file is deleted, or the system may drop them.
+  if (ok && !FlushFileBuffers(file)) ok = false;
   CloseHandle(file);
   if (!ok) return 0;
   ContentsOverwritten.store(1, std::memory_order_relaxed);
@@ -181,18 +244,13 @@ int OverwriteFile(const char* path) {
 
 int DeleteOrScheduleFile(const char* path, int report) {
   if (Stopping()) return 0;
-  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-  if (DeleteFileA(path)) {
-    SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, path, nullptr);
-    return 1;
-  }
+  Literal literal = LiteralOf(path);
+  ClearAttributes(literal.text);
+  if (DeleteOrFindGone(path, literal.text)) return 1;
   int queue = ReadSettingInt("QueueForNextRestart") != 0;
   int scheduled = queue ? ScheduleForRestart(path) : 0;
   if (ReadSettingInt("ShredInternal") != 1 && ReadSettingInt("OverwriteLocked") != 0) OverwriteFile(path);
-  if (DeleteFileA(path)) {
-    SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, path, nullptr);
-    return 1;
-  }
+  if (DeleteOrFindGone(path, literal.text)) return 1;
   if (!report) return 0;
   ReportLockedFile(path, queue, scheduled);
   (scheduled ? WashLockedCount : WashErrorCount).fetch_add(1, std::memory_order_relaxed);
@@ -203,11 +261,7 @@ int SecureDeleteFile(const char* path) {
   if (Stopping()) return 0;
   if (ReadSettingInt("NotWinOrSys") == 1) {
     char folder[kDeletePathChars];
-    const char* slash = strrchr(path, '\\');
-    size_t n = slash ? static_cast<size_t>(slash - path + 1) : strlen(path);
-    if (n >= sizeof folder) return 0;
-    memcpy(folder, path, n);
-    folder[n] = 0;
+    if (!FolderPart(folder, sizeof folder, path)) return 0;
     if (GuardedFolder(folder)) return 0;
   }
   ContentsOverwritten.store(0, std::memory_order_relaxed);
@@ -218,38 +272,30 @@ int SecureDeleteFile(const char* path) {
 
 void EmptyFolder(char* path, int recurse) {
   if (!path[0] || strnlen(path, kDeletePathChars) >= kDeletePathChars) return;
-  char pattern[kDeletePathChars];
+  // The full form first: a drive-relative "C:" or a bare "*.tmp" would otherwise
+  // name the current folder or the root of the current drive. Roots are never emptied.
+  char full[kDeletePathChars];
+  if (!MakeFullPath(path, full, sizeof full)) return;
+  memcpy(path, full, strlen(full) + 1);
+  char folder[kDeletePathChars];
   char mask[kDeletePathChars];
   if (!HasWildcard(path)) {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = GetFileAttributesA(LiteralOf(path).text);
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       SecureDeleteFile(path);
       FlushShellNotices();
       return;
     }
-    if (!AppendBackslash(path, kDeletePathChars) || GuardedFolder(path)) return;
-    if (!JoinPath(pattern, sizeof pattern, path, "*.*")) return;
+    if (!IsBelowRoot(path) || !AddTrailingBackslash(path, kDeletePathChars)) return;
+    snprintf(folder, sizeof folder, "%s", path);
     snprintf(mask, sizeof mask, "%s", "*.*");
   } else {
-    snprintf(pattern, sizeof pattern, "%s", path);
-    char drive[_MAX_DRIVE], dir[kDeletePathChars], name[kDeletePathChars], ext[kDeletePathChars];
-    _splitpath(pattern, drive, dir, name, ext);
-    if (!JoinPath(mask, sizeof mask, name, ext)) return;
-    if (!HasWildcard(mask) || HasWildcard(dir) || HasWildcard(drive)) return;
-    JoinPath(path, kDeletePathChars, drive, dir);
-    if (!AppendBackslash(path, kDeletePathChars) || GuardedFolder(path)) return;
+    // Wildcards are accepted in the last component only.
+    snprintf(mask, sizeof mask, "%s", FileNamePart(path));
+    if (!FolderPart(folder, sizeof folder, path) || HasWildcard(folder) || !HasWildcard(mask)) return;
+    if (!IsBelowRoot(folder)) return;
+    memcpy(path, folder, strlen(folder) + 1);
   }
-  DeleteMatchingFiles(path, pattern);
-  if (Stopping()) return;
-  if (recurse) {
-    char all[kDeletePathChars];
-    WIN32_FIND_DATAA probe;
-    if (!JoinPath(all, sizeof all, path, "*.*")) return;
-    HANDLE find = FindFirstFileA(all, &probe);
-    if (find == INVALID_HANDLE_VALUE) return;
-    FindClose(find);
-    EmptySubfolders(path, mask, recurse);
-  }
-  FlushShellNotices();
+  WalkFolder(folder, mask, recurse);
 }
