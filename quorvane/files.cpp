@@ -282,8 +282,7 @@ int LibCreateShortcut(const char* link, const char* target, const char* descript
 int LibDeleteShortcuts(int csidl) {
   char folder[MAX_PATH] = {};
   if (!SHGetSpecialFolderPathA(nullptr, folder, csidl, FALSE) || !folder[0]) return 0;
-  size_t len = strlen(folder);
-  if (len && folder[len - 1] == '\\') folder[--len] = 0;
+  if (EndsWithBackslash(folder)) folder[strlen(folder) - 1] = 0;
   ComScope com = ComStart();
   char installFolder[MAX_PATH];
   FamilyInstallFolder(installFolder, sizeof installFolder);

@@ -1,0 +1,110 @@
+// The shared path helpers: roots, full and literal forms, joins that never cut,
+// double-byte texts, and the hotkey modifiers.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/catalogue.h"
+#include "common/paths.h"
+
+namespace {
+
+std::string Full(const char* path) {
+  char out[600] = {};
+  return MakeFullPath(path, out, sizeof out) ? out : "<refused>";
+}
+
+TEST(PathRoots, RootsOfEveryFormAndWhatLiesBelowThem) {
+  EXPECT_EQ(3u, PathRootLength("C:\\x"));
+  EXPECT_EQ(0u, PathRootLength("C:x"));
+  EXPECT_EQ(0u, PathRootLength("\\x"));
+  EXPECT_EQ(0u, PathRootLength("x\\y"));
+  EXPECT_EQ(strlen("\\\\srv\\share\\"), PathRootLength("\\\\srv\\share\\x"));
+  EXPECT_EQ(strlen("\\\\srv\\share"), PathRootLength("\\\\srv\\share"));
+  EXPECT_EQ(0u, PathRootLength("\\\\srv"));
+  EXPECT_EQ(7u, PathRootLength("\\\\?\\C:\\x"));
+  EXPECT_EQ(strlen("\\\\?\\UNC\\srv\\share\\"), PathRootLength("\\\\?\\UNC\\srv\\share\\x"));
+  EXPECT_EQ(strlen("\\\\?\\Volume{1}\\"), PathRootLength("\\\\?\\Volume{1}\\x"));
+  EXPECT_EQ(0u, PathRootLength("\\\\.\\nul"));
+  EXPECT_EQ(0u, PathRootLength("\\\\?\\GLOBALROOT\\Device\\x"));
+
+  for (const char* root : {"C:\\", "\\\\srv\\share", "\\\\srv\\share\\", "\\\\?\\C:\\", "\\\\?\\C:\\x\\..",
+                           "\\\\?\\UNC\\srv\\share\\", "\\\\?\\Volume{1}\\", "C:x", "x"})
+    EXPECT_FALSE(IsBelowRoot(root)) << root;
+  for (const char* below : {"C:\\x", "\\\\srv\\share\\x", "\\\\?\\C:\\x.", "\\\\?\\Volume{1}\\x"})
+    EXPECT_TRUE(IsBelowRoot(below)) << below;
+
+  EXPECT_EQ("C:\\", Full("C:\\x\\.."));
+  EXPECT_EQ("C:\\", Full("C:/"));
+  EXPECT_EQ("C:\\y", Full("C:/x/../y"));
+  EXPECT_EQ("\\\\srv\\share\\", Full("\\\\srv\\share\\."));
+  EXPECT_EQ("\\\\?\\C:\\x.", Full("\\\\?\\C:\\x."));  // literal: as it stands
+  for (const char* refused : {"C:", "C:x", "*.tmp", "\\x", "", "C:\\dir\\nul"})
+    EXPECT_EQ("<refused>", Full(refused)) << refused;
+}
+
+TEST(PathJoins, LiteralFormsAndJoinsThatNeverCut) {
+  char out[64];
+  EXPECT_TRUE(LiteralPath("C:\\d\\nul", out, sizeof out));
+  EXPECT_STREQ("\\\\?\\C:\\d\\nul", out);
+  EXPECT_TRUE(LiteralPath("\\\\srv\\share\\x.", out, sizeof out));
+  EXPECT_STREQ("\\\\?\\UNC\\srv\\share\\x.", out);
+  EXPECT_FALSE(LiteralPath("C:\\d\\..\\x", out, sizeof out));  // only the plain form resolves ".."
+  EXPECT_STREQ("C:\\d\\..\\x", out);
+  EXPECT_FALSE(LiteralPath("relative", out, sizeof out));
+
+  char small[8] = "C:\\ab";
+  EXPECT_FALSE(JoinPath(small, sizeof small, small, "cde"));  // 9 characters do not fit
+  EXPECT_STREQ("C:\\ab", small);                              // and nothing was cut in
+  EXPECT_TRUE(JoinPath(small, sizeof small, small, "c"));
+  EXPECT_STREQ("C:\\ab\\c", small);
+  EXPECT_TRUE(JoinPath(out, sizeof out, "C:\\", "x"));
+  EXPECT_STREQ("C:\\x", out);
+  EXPECT_TRUE(JoinPath(out, sizeof out, "", "x"));
+  EXPECT_STREQ("x", out);
+  char full[4] = "abc";
+  EXPECT_FALSE(AddTrailingBackslash(full, sizeof full));
+  EXPECT_TRUE(FolderPart(out, sizeof out, "C:\\d\\f.txt"));
+  EXPECT_STREQ("C:\\d\\", out);
+  EXPECT_STREQ("f.txt", FileNamePart("C:\\d\\f.txt"));
+  EXPECT_TRUE(IsDotsEntry("..") && IsDotsEntry(".") && !IsDotsEntry("...") && !IsDotsEntry(".x"));
+}
+
+// Run by ctest in a Japanese locale (code page 932): the trail byte 0x5C of a
+// double-byte character is no backslash.
+TEST(PathDoubleByte, ATrailByteBackslashIsNoSeparator) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs code page 932 (ctest sets the locale)";
+  const char folder[] = "C:\\\x95\x5c";  // "C:\" and one double-byte character ending in 0x5C
+  EXPECT_FALSE(EndsWithBackslash(folder));
+  EXPECT_EQ(folder + 2, LastBackslash(folder));
+  char out[32];
+  EXPECT_TRUE(JoinPath(out, sizeof out, folder, "x"));
+  EXPECT_STREQ("C:\\\x95\x5c\\x", out);
+  snprintf(out, sizeof out, "%s", folder);
+  EXPECT_TRUE(AddTrailingBackslash(out, sizeof out));
+  EXPECT_STREQ("C:\\\x95\x5c\\", out);
+  EXPECT_STREQ("\x95\x5c", FileNamePart(folder));
+}
+
+TEST(Hotkeys, FlagsMapToModifiersAndTheExtendedFlagToTheWindowsKey) {
+  int all = ((HOTKEYF_SHIFT | HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | 'Q';
+  EXPECT_EQ(static_cast<UINT>(MOD_SHIFT | MOD_CONTROL | MOD_ALT), HotkeyModifiers(all));
+  EXPECT_EQ(static_cast<UINT>('Q'), HotkeyVirtualKey(all));
+  EXPECT_EQ(static_cast<UINT>(MOD_WIN), HotkeyModifiers((HOTKEYF_EXT << 8) | VK_SPACE));
+  EXPECT_EQ(static_cast<UINT>(MOD_ALT), HotkeyModifiers(1056));  // Alt+Space
+}
+
+TEST(Catalogue, OnlyTheFamilysProgramNamesExactly) {
+  EXPECT_STREQ("Webdeck", kFamilyTools[kWebdeckTool].name);
+  for (const char* name : {"qvtoolbar.exe", "QVTOOLBAR.EXE", "qvhavrel.exe", "qvuac.exe", "qvrunas.exe"})
+    EXPECT_TRUE(IsFamilyProgramName(name)) << name;
+  for (const char* name : {"qvhelper.exe", "qvtoolbar.dll", "Toolbar_Lang.txt", "xqvtoolbar.exe", "qvtoolbar",
+                           "setup.exe", "uninstall.exe", ""})
+    EXPECT_FALSE(IsFamilyProgramName(name)) << name;
+}
+
+}  // namespace
