@@ -1,8 +1,12 @@
-// The three pages of the settings window and the protocol they share.
-#include "tray/qvtoolbar.h"
+// The settings window: the page records handed to the library, the protocol the
+// three pages share, the one save routine and the elevated helper.
+#include "tray/pages.h"
 
-#include <commctrl.h>
+#include <shellapi.h>
 #include <cstdio>
+
+#include "common/paths.h"
+#include "tray/qvtoolbar.h"
 
 HWND ToolbarPageWindow;
 HWND BossKeyPageWindow;
@@ -19,77 +23,76 @@ struct PageInfo {
   DLGPROC procedure;
 };
 
-INT_PTR CALLBACK ToolbarPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK BossKeyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK WashPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-
 constexpr PageInfo kPages[LIB_SETTINGS_PAGES] = {
     {"Toolbar", IDD_TOOLBARPAGE, ToolbarPageProc},
     {"Boss-Key", IDD_BOSSKEYPAGE, BossKeyPageProc},
     {"Wash", IDD_WASHPAGE, WashPageProc},
 };
 
-void PageInitDialog(HWND page, HWND* handle) {
+constexpr int kTooltipDelay = 250;
+
+INT_PTR SetResult(HWND page, LONG_PTR result) {
+  SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
+  return 1;
+}
+
+}  // namespace
+
+void PageInit(HWND page, HWND* handle, const PageTip* tips, size_t tipCount) {
   *handle = page;
   LibOwnerWindow = GetParent(page);
   LibTranslate(reinterpret_cast<const char*>(page), 1);
   LibPageInit();
-  LibTooltipWindow = LibCreateTooltip(page, 250);
+  LibTooltipWindow = LibCreateTooltip(page, kTooltipDelay);
+  AddPageTips(page, tips, tipCount);
 }
 
-INT_PTR PageNotify(HWND page, const NMHDR* header) {
+void AddPageTips(HWND page, const PageTip* tips, size_t tipCount) {
+  for (size_t i = 0; i < tipCount; ++i)
+    LibAddTooltip(page, LibTooltipWindow, tips[i].control,
+                  tips[i].translate ? LibTranslate(tips[i].text, 1) : tips[i].text);
+}
+
+bool PageNotify(HWND page, const NMHDR* header, INT_PTR* result) {
   switch (header->code) {
     case PSN_SETACTIVE:
       LibOwnerWindow = header->hwndFrom;
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
-      return 1;
+      *result = SetResult(page, 0);
+      return true;
     case PSN_KILLACTIVE:
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
-      return 1;
+      *result = SetResult(page, 0);
+      return true;
     case PSN_APPLY:
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
-      return 1;
+      SaveAllSettings();
+      *result = SetResult(page, PSNRET_NOERROR);
+      return true;
     case PSN_RESET:
-      return 1;
+      *result = 1;
+      return true;
     case PSN_HELP:
       LibDoCommand(LibAppWindow, page, IDM_HELP, 0);
-      return 1;
+      *result = 1;
+      return true;
   }
-  return 0;
+  return false;
 }
 
-// The protocol every page follows; the page's own messages come afterwards.
-INT_PTR PageMessage(HWND page, HWND* handle, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (LibPageMessage(LibAppWindow, page, message, wParam, lParam)) return 0;
-  switch (message) {
-    case WM_INITDIALOG:
-      PageInitDialog(page, handle);
-      return 1;
-    case WM_NOTIFY:
-      return PageNotify(page, reinterpret_cast<const NMHDR*>(lParam));
-    case WM_COMMAND:
-      return LibDoCommand(LibAppWindow, page, wParam, lParam);
-    case WM_DESTROY:
-      LibPageDone();
-      *handle = nullptr;
-      return 0;
-  }
-  return 0;
+INT_PTR PageCommand(HWND page, WPARAM wParam, LPARAM lParam) {
+  return LibDoCommand(LibAppWindow, page, wParam, lParam);
 }
 
-INT_PTR CALLBACK ToolbarPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  return PageMessage(page, &ToolbarPageWindow, message, wParam, lParam);
+void PageDone(HWND* handle) {
+  LibPageDone();
+  *handle = nullptr;
 }
 
-INT_PTR CALLBACK BossKeyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  return PageMessage(page, &BossKeyPageWindow, message, wParam, lParam);
-}
+void MarkPageChanged(HWND page) { SendMessageA(LibOwnerWindow, PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0); }
 
-INT_PTR CALLBACK WashPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  return PageMessage(page, &WashPageWindow, message, wParam, lParam);
-}
+void MarkPageSaved(HWND page) { SendMessageA(LibOwnerWindow, PSM_UNCHANGED, reinterpret_cast<WPARAM>(page), 0); }
 
-}  // namespace
+bool IsPageOpen(HWND page) { return page && IsWindow(page); }
+
+int CheckedValue(HWND page, int control) { return IsDlgButtonChecked(page, control) == BST_CHECKED ? 1 : 0; }
 
 #ifndef _WIN64
 // The shipped 32-bit library reads its page records with this stride.
@@ -111,4 +114,34 @@ void FillSettingsPages(LPARAM records) {
     record.pfnDlgProc = kPages[i].procedure;
     record.lParam = 0;
   }
+}
+
+// Every page that exists, in this order; a page never shown has no window and
+// keeps its stored settings.
+void SaveAllSettings() {
+  if (IsPageOpen(BossKeyPageWindow)) {
+    SaveBossKeyPage(BossKeyPageWindow);
+    MarkPageSaved(BossKeyPageWindow);
+  }
+  if (IsPageOpen(WashPageWindow)) {
+    SaveWashPage(WashPageWindow);
+    MarkPageSaved(WashPageWindow);
+  }
+  if (IsPageOpen(ToolbarPageWindow)) {
+    SaveToolbarPage(ToolbarPageWindow);
+    MarkPageSaved(ToolbarPageWindow);
+  }
+}
+
+void StartElevatedHelper(const char* arguments) {
+  char program[1000] = {};
+  DWORD n = GetModuleFileNameA(nullptr, program, sizeof program);
+  char helper[1000];
+  if (n == 0 || n >= sizeof program || !FolderPart(helper, sizeof helper, program) ||
+      !JoinPath(helper, sizeof helper, helper, "qvuac.exe")) {
+    LibShowError("Cannot start qvuac.exe");
+    return;
+  }
+  INT_PTR result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, helper, arguments, nullptr, SW_SHOWNORMAL));
+  if (result <= 32) LibShowError("Cannot start qvuac.exe");
 }

@@ -109,5 +109,8 @@ int MakePictureFolder(char* out, int outChars);  // the drop folder, created; 0 
 int GetKnownFolderPathA(char* out, int outChars, const GUID& folderId);  // 0 leaves out as it was
 void MoveFolderFiles(const char* source, const char* destination);
 
-// Settings window.
+// Settings window: the page records for the library, the save of every open
+// page (on Apply of any page), and the elevated helper "qvuac.exe".
 void FillSettingsPages(LPARAM records);
+void SaveAllSettings();
+void StartElevatedHelper(const char* arguments);
