@@ -163,6 +163,13 @@ bool LiteralPath(const char* path, char* out, size_t cap) {
     prefix = drive ? "\\\\?\\" : "\\\\?\\UNC\\";
     rest = drive ? path : path + 2;
   }
+  // The ANSI calls take at most MAX_PATH characters: a path that fits only without
+  // the prefix keeps its plain form.
+  if (plain && strlen(prefix) + strlen(rest) >= MAX_PATH) {
+    plain = false;
+    prefix = "";
+    rest = path;
+  }
   int n = snprintf(out, cap, "%s%s", prefix, rest);
   if (n < 0 || static_cast<size_t>(n) >= cap) {
     if (cap) out[0] = 0;

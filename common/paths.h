@@ -59,7 +59,8 @@ bool IsBelowRoot(const char* fullPath);
 // (the plain form would name the sibling "name"). "X:\..." becomes
 // "\\?\X:\...", "\\server\share\..." becomes "\\?\UNC\server\share\...".
 // A path with "." or ".." components or forward slashes, or of another form,
-// is copied as it is. out needs kLiteralPrefixChars more than the path.
+// is copied as it is, and so is a path that would not fit the ANSI calls' MAX_PATH
+// characters with the prefix. out needs kLiteralPrefixChars more than the path.
 constexpr size_t kLiteralPrefixChars = 8;
 bool LiteralPath(const char* path, char* out, size_t cap);
 

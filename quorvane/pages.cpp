@@ -163,7 +163,15 @@ void LibAddTooltip(HWND dialog, HWND tooltip, int control, const char* text) {
     tool.hwnd = dialog;
     tool.uId = reinterpret_cast<UINT_PTR>(item);
     tool.lpszText = const_cast<char*>(text);
-    SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    // A control that has its tip already gets the new text.
+    TOOLINFOA known = {};
+    known.cbSize = TTTOOLINFOA_V2_SIZE;
+    known.hwnd = dialog;
+    known.uId = tool.uId;
+    if (SendMessageA(tooltip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&known)))
+      SendMessageA(tooltip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    else
+      SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
   }
   // Remember the text for the right-click popup.
   Tip* slot = FindTip(item);

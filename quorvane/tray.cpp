@@ -85,6 +85,11 @@ using namespace qv;
 
 int LibAddTrayIcon(HWND window, const char* tip) {
   if (!window) return 0;
+  // The icon already shown for this window only takes the new tip.
+  if (g_tray.requested && g_tray.window == window && g_tray.icon) {
+    CopyText(g_tray.tip, sizeof g_tray.tip, tip);
+    if (NotifyTray(NIM_MODIFY)) return 1;
+  }
   if (g_tray.icon) DestroyIcon(g_tray.icon);
   g_tray.window = window;
   CopyText(g_tray.tip, sizeof g_tray.tip, tip);  // at most 63 characters

@@ -26,9 +26,13 @@ shot() { sleep "${2:-2}"; import -window root -crop 1024x768+0+0 "$out/$1.png"; 
 qv_wine reg delete 'HKCU\Software\AppDataLow\Software\Quorvane\Toolbar' /f </dev/null >/dev/null 2>&1 || true
 qv_wine "$bin/qvtoolbar.exe" /s </dev/null >/dev/null 2>&1 &
 sleep 4
+press() { qv_wine "$bin/qvpress.exe" "$@" </dev/null >/dev/null 2>&1 || true; }
 for page in 0 1 2; do
   client post WMU_OPENSETTINGS "$page"
   shot "settings-page$page"
 done
+press "Quorvane Webdeck" page 1210   # Delete Options...
+shot delete-options
+press "File Delete Options" 2
 client post WM_CLOSE
 sleep 1

@@ -51,11 +51,7 @@ class BossKey : public ::testing::Test {
     WriteDword(HKEY_CURRENT_USER, kToolbarKey, "GeneralSilent", 1);
   }
   void TearDown() override {
-    if (proc.process) {
-      DismissMessageBoxes(proc.pid);
-      CloseTray(proc, main);
-    }
-    Close(proc);
+    EndTray(proc, main);
     for (HWND w : windows) DestroyWindow(w);
     ResetTray();
   }

@@ -56,6 +56,10 @@ TEST(PathJoins, LiteralFormsAndJoinsThatNeverCut) {
   EXPECT_FALSE(LiteralPath("C:\\d\\..\\x", out, sizeof out));  // only the plain form resolves ".."
   EXPECT_STREQ("C:\\d\\..\\x", out);
   EXPECT_FALSE(LiteralPath("relative", out, sizeof out));
+  char wide[600];
+  std::string longPath = "C:\\" + std::string(MAX_PATH - 6, 'x');  // fits MAX_PATH only without the prefix
+  EXPECT_FALSE(LiteralPath(longPath.c_str(), wide, sizeof wide));
+  EXPECT_EQ(longPath, wide);
 
   char small[8] = "C:\\ab";
   EXPECT_FALSE(JoinPath(small, sizeof small, small, "cde"));  // 9 characters do not fit

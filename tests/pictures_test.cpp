@@ -55,11 +55,7 @@ class Pictures : public ::testing::Test {
     target = TempFolder();
   }
   void TearDown() override {
-    if (proc.process) {
-      DismissMessageBoxes(proc.pid);
-      CloseTray(proc, main);
-    }
-    Close(proc);
+    EndTray(proc, main);
     EmptyFolder(drop);
     EmptyFolder(target);
     RemoveDirectoryA(target.c_str());

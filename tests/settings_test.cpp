@@ -21,11 +21,7 @@ class Settings : public ::testing::Test {
  protected:
   void SetUp() override { ResetTray(); }
   void TearDown() override {
-    if (proc.process) {
-      DismissMessageBoxes(proc.pid);
-      CloseTray(proc, main);
-    }
-    Close(proc);
+    EndTray(proc, main);
     ResetTray();
   }
   void Run(const std::string& exe = "") {

@@ -70,11 +70,7 @@ class Switches : public ::testing::Test {
     ClearBrowserKeys();
   }
   void TearDown() override {
-    if (proc.process) {
-      DismissMessageBoxes(proc.pid);
-      CloseTray(proc, main);
-    }
-    Close(proc);
+    EndTray(proc, main);
     ResetTray();
     ClearBrowserKeys();
   }

@@ -24,6 +24,14 @@ long CloseTray(Process& p, HWND mainWindow) {
   return static_cast<long>(code);
 }
 
+void EndTray(Process& p, HWND mainWindow) {
+  if (p.process) {
+    DismissMessageBoxes(p.pid);
+    CloseTray(p, mainWindow);
+  }
+  Close(p);
+}
+
 HWND WaitSettings(DWORD pid, DWORD timeoutMs) { return WaitSheet(pid, kProductTitle, timeoutMs); }
 
 bool NoSettingsFor(DWORD pid, DWORD ms) { return WaitSheet(pid, nullptr, ms) == nullptr; }

@@ -14,6 +14,9 @@ void ResetTray();
 Process StartTray(const std::string& arguments, HWND* mainWindow, DWORD timeoutMs = 10000);
 // Asks a running qvtoolbar to close (WM_CLOSE) and waits for its end; returns the exit code or -1.
 long CloseTray(Process& p, HWND mainWindow);
+// The end of a test's program: boxes answered, asked to close (killed when it
+// does not end), handles closed.
+void EndTray(Process& p, HWND mainWindow);
 // The settings window of that process, if it opens within the time.
 HWND WaitSettings(DWORD pid, DWORD timeoutMs = 5000);
 // True when no settings window of that process shows up within the time.

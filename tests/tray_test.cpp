@@ -17,11 +17,7 @@ class Tray : public ::testing::Test {
  protected:
   void SetUp() override { ResetTray(); }
   void TearDown() override {
-    if (proc.process) {
-      DismissMessageBoxes(proc.pid);
-      CloseTray(proc, main);
-    }
-    Close(proc);
+    EndTray(proc, main);
     ResetTray();
   }
   // Starts the program and requires its main window.

@@ -2,6 +2,7 @@
 // library's request for the settings pages and the private messages of the
 // browser toolbar module.
 #include "tray/qvtoolbar.h"
+#include "tray/wash/wash.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -204,6 +205,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WMU_RESTOREHOME: return RestoreHomepage(wParam);
     case WMU_SETANIMATIONS: return SetAnimations(wParam);
     case WMU_SETSOUNDS: return SetSounds(wParam);
+    case WMU_WASHPROGRESS: ShowWashProgress(wParam); return 0;
   }
   return LibDefMainWindowProc(window, message, wParam, lParam);
 }

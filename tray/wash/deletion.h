@@ -5,11 +5,15 @@ constexpr int kDeletePathChars = 520;  // every path buffer of these routines
 
 // Empties a folder (subfolders with recurse; emptied subfolders removed only for "*.*"),
 // deletes a single file, or deletes the files matching a mask in the last component.
+// The path is made full first; a relative path or a volume or share root is refused.
 // path is a kDeletePathChars buffer that is changed in place: pass a scratch copy.
 void EmptyFolder(char* path, int recurse);
 // 0: stop requested or the file lies in a guarded folder (callers leave their loops); else 1.
 int SecureDeleteFile(const char* path);
-// 1: deleted; 0: not deleted (reported and counted when report is set) or stop requested.
+// 1: deleted, also when it was already gone; 0: not deleted (reported and counted when
+// report is set) or stop requested.
 int DeleteOrScheduleFile(const char* path, int report);
-// Overwrites the file once in place with pseudo-random bytes. 1: done or nothing to do.
+// Overwrites the file once in place with pseudo-random bytes and flushes it. 1: done or
+// nothing to do; 0: a stop, a failed pass, or a file that must not be overwritten (a link,
+// a file with a second name, a device).
 int OverwriteFile(const char* path);

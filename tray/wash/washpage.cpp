@@ -1,34 +1,160 @@
-// The Wash page of the settings window: one box per wash item.
+// The Wash page of the settings window: one box per wash item, a button per item
+// and per group that clears at once, the run's start and stop button, the File
+// Delete Options dialog and the family's separate cleaning tool.
+#include <cstdio>
+
 #include "tray/pages.h"
 #include "tray/qvtoolbar.h"
+#include "tray/wash/wash.h"
 
 namespace {
 
-struct WashBox {
-  int control;
-  const char* setting;
+enum : int {
+  IDC_WASH = 1175,
+  IDC_DELETEOPTIONS = 1210,
+  IDC_IEGROUP = 1209,
+  IDC_WINDOWSGROUP = 1208,
+  IDC_WASHTOOL = 1243,
+  IDC_IEICON = 1317,
+  IDC_WINDOWSICON = 1318,
+  IDD_DELETEOPTIONS = 115,
 };
-// In the order the settings are stored.
-constexpr WashBox kBoxes[] = {
-    {1180, "ClearRun"},       {1182, "ClearRecent"},    {1051, "ClearFind"},
-    {1050, "ClearTemp"},      {1185, "ClearIE"},        {1187, "ClearIECache"},
-    {1055, "ClearIECookies"}, {1056, "ClearIEHistory"}, {1062, "ClearIEAutoComp"},
+
+constexpr PageTip kTips[] = {
+    {1185, "Clear the Internet Explorer drop-down list of manually typed Internet addresses.", false},
+    {1187, "Clear temporary cached files for Internet Explorer.", false},
+    {1055, "Remove cookies for Internet Explorer.", false},
+    {1056, "Clear the history list", false},
+    {1062, "Clear AutoComplete drop-downs which store what you entered in forms", false},
+    {1180,
+     "Clear entries in the list that will appear when you press START - Run and drop-down the 'Open:' list. Note, "
+     "you need to logoff for the list to be cleared.",
+     true},
+    {1182,
+     "Remove all entries in the START - Documents menu.\r\n\r\nImportant: The recent document entries are stored "
+     "twice, once in the Recent folder, and a second time in the registry. When you use the Taskbar properties to "
+     "clear the Documents Menu, only the folder is cleared. qv-Webdeck also clears the traces in the registry!",
+     true},
+    {1051,
+     "Clear the drop-down list which appear when you search for a file or folder in Windows Explorer (START - Search "
+     "- For Files or Folders).",
+     true},
+    {1050,
+     "Clear the TEMP folder. This is a temporary folder used by many applications. Note: It is not recommended to "
+     "clear the temporary folder while applications are running! \r\n\r\nWindows allows you to change the location "
+     "of the TEMP folder, either in the autoexec.bat (Win95/98) or through START - Settings - Control Panel - System "
+     "- Environment (NT/2000/XP).",
+     true},
+    {IDC_WASH, "Clear all selected items now", false},
+    {IDC_IEGROUP, "Clear selected Internet Explorer items", false},
+    {IDC_WINDOWSGROUP, "Clear selected Windows items", false},
 };
+
+// The single-item buttons, each beside its item's box.
+struct ItemButton {
+  int button;
+  int item;  // index into kWashItems
+};
+constexpr ItemButton kItemButtons[] = {
+    {1144, 0}, {1073, 1}, {1221, 2}, {1225, 3}, {1140, 4}, {1143, 5}, {1147, 6}, {1141, 7}, {1142, 8},
+};
+// The groups' boxes in the order their buttons clear them.
+constexpr int kIeGroup[] = {1185, 1187, 1055, 1056, 1062};
+constexpr int kWindowsGroup[] = {1180, 1182, 1051, 1050};
+
+const WashItem* ItemOfBox(int box) {
+  for (const WashItem& item : kWashItems)
+    if (item.checkBox == box) return &item;
+  return nullptr;
+}
+
+bool Confirmed(const char* question) {
+  return MessageBoxA(LibOwnerWindow, LibTranslate(question, 1), kProductTitle, MB_OKCANCEL | MB_ICONQUESTION) ==
+         IDOK;
+}
+
+void Done() { MessageBeep(MB_ICONASTERISK); }
+
+void SetIcons(HWND page) {
+  if (GetAsyncKeyState('5') < 0) {  // the groups' other pictures
+    SendDlgItemMessageA(page, IDC_IEICON, STM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(LoadImageA(AppInstance, MAKEINTRESOURCEA(147), IMAGE_ICON, 0, 0,
+                                                            LR_DEFAULTSIZE | LR_SHARED)));
+    SendDlgItemMessageA(page, IDC_WINDOWSICON, STM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(LoadImageA(AppInstance, MAKEINTRESOURCEA(162), IMAGE_ICON, 0, 0,
+                                                            LR_DEFAULTSIZE | LR_SHARED)));
+  }
+  HANDLE tool = LoadImageA(AppInstance, MAKEINTRESOURCEA(152), IMAGE_ICON, 16, 16, LR_SHARED);
+  SendDlgItemMessageA(page, IDC_WASHTOOL, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(tool));
+}
 
 INT_PTR OnInitDialog(HWND page) {
   PageInit(page, &WashPageWindow, nullptr, 0);
-  for (const WashBox& box : kBoxes)
-    if (ReadSettingInt(box.setting) == 1) CheckDlgButton(page, box.control, BST_CHECKED);
+  SetIcons(page);
+  AddPageTips(page, kTips, sizeof kTips / sizeof kTips[0]);
+  for (const WashItem& item : kWashItems)
+    if (ReadSettingInt(item.setting) == 1) CheckDlgButton(page, item.checkBox, BST_CHECKED);
+  if (WashRunning.load(std::memory_order_relaxed))  // a run that outlived an earlier page
+    SetDlgItemTextA(page, IDC_WASH, LibTranslate("S&top Washing", 1));
   MarkPageSaved(page);
   return 0;
 }
 
+// A group button: the ticked items of its group, at once, on this thread.
+void ClearGroup(HWND page, const int* boxes, size_t count, const char* question) {
+  if (!Confirmed(question)) return;
+  for (size_t i = 0; i < count; ++i) {
+    const WashItem* item = ItemOfBox(boxes[i]);
+    if (item && CheckedValue(page, boxes[i])) item->run();
+  }
+  Done();
+}
+
+void ClearOne(int item) {
+  if (!Confirmed("Are you sure?")) return;
+  kWashItems[item].run();
+  Done();
+}
+
+void WashOrStop(HWND page) {
+  if (WashRunning.load(std::memory_order_relaxed) == 1) {
+    StopRequested.store(1, std::memory_order_relaxed);
+    return;
+  }
+  SaveAllSettings();
+  SetDlgItemTextA(page, IDC_WASH, LibTranslate("S&top Washing", 1));
+  StartWash();
+}
+
 INT_PTR OnCommand(HWND page, WPARAM wParam, LPARAM lParam) {
-  for (const WashBox& box : kBoxes) {
-    if (LOWORD(wParam) == box.control) {
-      MarkPageChanged(page);
+  int control = LOWORD(wParam);
+  if (ItemOfBox(control)) {
+    MarkPageChanged(page);
+    return 0;
+  }
+  for (const ItemButton& b : kItemButtons) {
+    if (b.button == control) {
+      ClearOne(b.item);
       return 0;
     }
+  }
+  switch (control) {
+    case IDC_IEGROUP:
+      ClearGroup(page, kIeGroup, sizeof kIeGroup / sizeof kIeGroup[0], "Clear selected Internet Explorer items now?");
+      return 0;
+    case IDC_WINDOWSGROUP:
+      ClearGroup(page, kWindowsGroup, sizeof kWindowsGroup / sizeof kWindowsGroup[0],
+                 "Clear selected Windows items now?");
+      return 0;
+    case IDC_WASH:
+      WashOrStop(page);
+      return 0;
+    case IDC_DELETEOPTIONS:
+      DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_DELETEOPTIONS), LibOwnerWindow, DeleteOptionsProc, 0);
+      return 0;
+    case IDC_WASHTOOL:
+      LibRunFamilyTool("qvwash.exe", 0, "Software\\Quorvane\\Wash", "https://www.quorvane.com/wash");
+      return 0;
   }
   return PageCommand(page, wParam, lParam);
 }
@@ -53,5 +179,8 @@ INT_PTR CALLBACK WashPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void SaveWashPage(HWND page) {
-  for (const WashBox& box : kBoxes) LibWriteSettingInt(HKEY_CURRENT_USER, box.setting, CheckedValue(page, box.control));
+  // The Windows items first, then the browser's, in the order the page lists them.
+  constexpr int kSaveOrder[] = {1180, 1182, 1051, 1050, 1185, 1187, 1055, 1056, 1062};
+  for (int box : kSaveOrder)
+    LibWriteSettingInt(HKEY_CURRENT_USER, ItemOfBox(box)->setting, CheckedValue(page, box));
 }

@@ -1,0 +1,43 @@
+// What the wash tests change around them, and put back: the shell folders the
+// items empty (pointed at scratch folders), TEMP, and the control-panel
+// association that makes "inetcpl.cpl" start the Internet Options stand-in.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace washt {
+
+constexpr const char* kUserShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// A registry value as it was, put back by Restore.
+struct SavedValue {
+  HKEY root;
+  std::string key, name;
+  bool existed;
+  DWORD type;
+  std::vector<BYTE> data;
+};
+
+class WashEnvironment {
+ public:
+  // scratch: a fresh folder holding temp\, recent\, history\, cache\ and cookies\.
+  WashEnvironment();
+  ~WashEnvironment();
+  // Points a shell folder at path ("User Shell Folders" value name, e.g. "Cookies").
+  void Redirect(const char* name, const std::string& path);
+  // The stand-in's call log, one line a call; empty before the first call.
+  std::vector<std::string> PanelCalls() const;
+  // Waits until the stand-in has ended (its "end" line), at most timeoutMs.
+  bool PanelEnded(DWORD timeoutMs = 5000) const;
+  std::string scratch, temp, recent, history, cache, cookies, panelLog;
+
+ private:
+  void Save(HKEY root, const char* key, const char* name);
+  std::vector<SavedValue> saved_;
+  std::string oldTmp_, oldTemp_;
+};
+
+}  // namespace washt

@@ -1,0 +1,247 @@
+// The wash run through the running qvtoolbar.exe: its Wash page, the run's
+// confirmation, summary and stop, and the File Delete Options dialog, driven by
+// window messages; the program's TEMP and shell folders are scratch folders.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tray_support.h"
+#include "wash_env.h"
+
+using namespace qvt;
+
+namespace {
+
+constexpr UINT kOpenSettings = WM_USER + 17;
+constexpr int kWashButton = 1175;
+constexpr const char* kConfirm = "Clear all information for the selected items?";
+constexpr const char* kTypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+
+class WashRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetTray();
+    // Only what a case ticks runs: every item's setting off first.
+    for (const char* s : {"ClearRun", "ClearRecent", "ClearFind", "ClearTemp", "ClearIE", "ClearIEHistory",
+                          "ClearIEAutoComp", "ClearIECache", "ClearIECookies"})
+      Set(s, 0);
+  }
+  void TearDown() override {
+    EndTray(proc, main);
+    ResetTray();
+    DeleteTree(HKEY_CURRENT_USER, kTypedUrls);
+  }
+  void Set(const char* name, DWORD value) { WriteDword(HKEY_CURRENT_USER, kToolbarKey, name, value); }
+  DWORD Setting(const char* name) {
+    DWORD v = 0xDEAD;
+    ReadDword(HKEY_CURRENT_USER, kToolbarKey, name, &v);
+    return v;
+  }
+  // Starts the program (it inherits the scratch TEMP) and opens the settings at a page.
+  HWND OpenPage(int index) {
+    if (!proc.process) {
+      proc = StartTray("/s", &main);
+      if (!main) return nullptr;
+    }
+    PostMessageA(main, kOpenSettings, static_cast<WPARAM>(index), 0);
+    sheet = WaitSettings(proc.pid);
+    if (!sheet || !WaitUntil([&] { return SheetPageIndex(sheet) == index; }, 5000)) return nullptr;
+    LRESULT page = 0;
+    Send(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, &page);
+    return reinterpret_cast<HWND>(page);
+  }
+  // Presses a button of the page without waiting for what it starts.
+  void Press(HWND page, int control) {
+    PostMessageA(page, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, control)));
+  }
+  // The next message box: its text, answered with the button.
+  std::string Answer(int button, DWORD timeoutMs = 15000) {
+    HWND box = WaitMessageBox(proc.pid, kProductTitle, timeoutMs);
+    if (!box) return "<no box>";
+    std::string text = MessageBoxText(box);
+    PressButton(box, button);
+    WaitUntil([&] { return !IsWindow(box); }, 3000);
+    return text;
+  }
+  std::string Caption(HWND page) { return WindowText(GetDlgItem(page, kWashButton)); }
+  // A file held open without delete sharing: locked for the run.
+  HANDLE Lock(const std::string& path) {
+    WriteFile(path, "locked");
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+  washt::WashEnvironment env;
+  Process proc;
+  HWND main = nullptr;
+  HWND sheet = nullptr;
+};
+
+TEST_F(WashRun, NothingTickedFinishesAtOnceAndTheBoxesAreSaved) {
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ("Clear All Selected Items", Caption(page));
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  EXPECT_EQ("Wash finished successfully!", Answer(IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return Caption(page) == "Clear Selected Items"; }, 3000));
+  EXPECT_EQ(0u, Setting("ClearTemp"));
+}
+
+TEST_F(WashRun, LockedFilesAndErrorsAreSummed) {
+  Set("ClearTemp", 1);
+  HANDLE first = Lock(env.temp + "one.dat"), second = Lock(env.temp + "two.dat");
+  ASSERT_NE(INVALID_HANDLE_VALUE, first);
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  EXPECT_EQ(0u, Answer(IDOK).find("Could not delete '"));
+  EXPECT_EQ(0u, Answer(IDOK).find("Could not delete '"));
+  EXPECT_EQ("Wash finished successfully! (2 locked files will be deleted after reboot.)", Answer(IDOK));
+  // Without restart-time deletion a locked file is an error.
+  Set("QueueForNextRestart", 0);
+  CloseHandle(second);
+  WaitUntil([&] { return Caption(page) == "Clear Selected Items"; }, 3000);
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  EXPECT_EQ(0u, Answer(IDOK).find("Could not delete '"));
+  EXPECT_EQ("Wash finished. 1 errors occured. 0 warnings issued.", Answer(IDOK));
+  CloseHandle(first);
+}
+
+// A stop during the TEMP item: the walk ends after the current file, no later item
+// runs, no summary; the caption comes back and a new run can start.
+TEST_F(WashRun, AStopDuringTheTempItemEndsTheRunQuietly) {
+  Set("ClearTemp", 1);
+  Set("ClearIE", 1);
+  Set("QueueForNextRestart", 0);
+  WriteString(HKEY_CURRENT_USER, kTypedUrls, "url1", "http://example.com/");
+  HANDLE lock = Lock(env.temp + "a_locked.dat");  // listed first: its report holds the walk
+  for (int i = 0; i < 50; ++i) WriteFile(env.temp + "z" + std::to_string(i) + ".dat", "x");
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  HWND report = WaitMessageBox(proc.pid, kProductTitle, 15000);
+  ASSERT_NE(report, nullptr);
+  EXPECT_EQ("S&top Washing", Caption(page));
+  Send(page, WM_COMMAND, MAKEWPARAM(kWashButton, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, kWashButton)));
+  PressButton(report, IDOK);
+  EXPECT_TRUE(WaitUntil([&] { return Caption(page) == "Clear Selected Items"; }, 5000));
+  EXPECT_EQ(nullptr, WaitMessageBox(proc.pid, kProductTitle, 1500)) << "no summary after a stop";
+  EXPECT_TRUE(FileExists(env.temp + "z49.dat"));
+  EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kTypedUrls, "url1")) << "no later item ran";
+  CloseHandle(lock);
+  Press(page, kWashButton);  // a new run asks again
+  EXPECT_EQ(kConfirm, Answer(IDCANCEL));
+}
+
+TEST_F(WashRun, ADeclinedRunSavesThePageAndCanStartAgain) {
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Send(GetDlgItem(page, 1180), BM_CLICK, 0, 0);
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDCANCEL));
+  EXPECT_TRUE(WaitUntil([&] { return Caption(page) == "Clear Selected Items"; }, 3000));
+  EXPECT_EQ(1u, Setting("ClearRun"));
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDCANCEL)) << "nothing is left running";
+}
+
+TEST_F(WashRun, ClosingTheSettingsDuringARunLetsItFinish) {
+  Set("ClearTemp", 1);
+  Set("QueueForNextRestart", 0);
+  HANDLE lock = Lock(env.temp + "held.dat");
+  // A folder as deep as the system's ANSI calls reach (the walk recurses on the worker's stack).
+  std::string deep = env.temp;
+  while (deep.size() < MAX_PATH - 20) {
+    deep += "d\\";
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr)) << deep.size();
+  }
+  ASSERT_TRUE(WriteFile(deep + "f.dat", "f"));
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  HWND report = WaitMessageBox(proc.pid, kProductTitle, 15000);
+  ASSERT_NE(report, nullptr);
+  PressButton(sheet, IDCANCEL);
+  WaitUntil([&] { return !IsWindow(sheet); }, 5000);
+  PressButton(report, IDOK);
+  EXPECT_EQ("Wash finished. 1 errors occured. 0 warnings issued.", Answer(IDOK));
+  EXPECT_FALSE(FileExists(env.temp + "d"));
+  CloseHandle(lock);
+  page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDCANCEL)) << "the flags were reset";
+}
+
+// ---- The page's own buttons and the File Delete Options dialog.
+
+TEST_F(WashRun, AGroupButtonClearsOnlyItsTickedItems) {
+  WriteString(HKEY_CURRENT_USER, kTypedUrls, "url1", "http://example.com/");
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, 1209);  // Internet Explorer group, nothing ticked
+  EXPECT_EQ("Clear selected Internet Explorer items now?", Answer(IDOK));
+  Send(page, WM_NULL, 0, 0);
+  EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kTypedUrls, "url1"));
+  Send(GetDlgItem(page, 1185), BM_CLICK, 0, 0);
+  Press(page, 1209);
+  EXPECT_EQ("Clear selected Internet Explorer items now?", Answer(IDOK));
+  EXPECT_TRUE(WaitUntil([] { return !ValueExists(HKEY_CURRENT_USER, kTypedUrls, "url1"); }, 5000));
+  EXPECT_EQ(0u, Setting("ClearIE")) << "clearing stores nothing";
+}
+
+TEST_F(WashRun, DeleteOptionsShowTheDefaultsAndOnlyOkWritesAllFour) {
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  auto open = [&] {
+    Press(page, 1210);
+    return WaitTop("#32770", "File Delete Options", proc.pid, 5000);
+  };
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  auto checked = [&](int id) {
+    LRESULT state = 0;
+    Send(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, &state);
+    return state == BST_CHECKED;
+  };
+  EXPECT_TRUE(checked(1153));
+  EXPECT_TRUE(checked(1155));
+  EXPECT_FALSE(checked(1154));
+  EXPECT_FALSE(checked(1059));
+  Send(GetDlgItem(dialog, 1154), BM_CLICK, 0, 0);
+  PressButton(dialog, IDCANCEL);
+  WaitUntil([&] { return !IsWindow(dialog); }, 5000);
+  for (const char* s : {"ShredInternal", "QueueForNextRestart", "OverwriteLocked", "NotWinOrSys"})
+    EXPECT_EQ(0xDEADu, Setting(s)) << s;
+  dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  Send(GetDlgItem(dialog, 1154), BM_CLICK, 0, 0);
+  PressButton(dialog, IDOK);
+  WaitUntil([&] { return !IsWindow(dialog); }, 5000);
+  EXPECT_EQ(1u, Setting("ShredInternal"));
+  EXPECT_EQ(1u, Setting("QueueForNextRestart"));
+  EXPECT_EQ(1u, Setting("OverwriteLocked"));
+  EXPECT_EQ(0u, Setting("NotWinOrSys"));
+}
+
+TEST_F(WashRun, ApplyStoresAllNineBoxes) {
+  for (const char* s : {"ClearRun", "ClearIECookies"}) Set(s, 1);
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Send(GetDlgItem(page, 1050), BM_CLICK, 0, 0);  // TEMP on
+  Send(GetDlgItem(page, 1180), BM_CLICK, 0, 0);  // Start-Run off
+  Send(sheet, WM_COMMAND, MAKEWPARAM(0x3021, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(sheet, 0x3021)));
+  const char* on[] = {"ClearTemp", "ClearIECookies"};
+  for (const char* s : {"ClearRun", "ClearRecent", "ClearFind", "ClearTemp", "ClearIE", "ClearIEHistory",
+                        "ClearIEAutoComp", "ClearIECache", "ClearIECookies"}) {
+    bool expectOn = std::string(s) == on[0] || std::string(s) == on[1];
+    EXPECT_EQ(expectOn ? 1u : 0u, Setting(s)) << s;
+  }
+}
+
+}  // namespace

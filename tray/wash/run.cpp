@@ -1,0 +1,139 @@
+// The wash run: one confirmation, then the ticked items in their fixed order on
+// a worker thread, and a summary of errors, warnings and locked files.
+#include <cstdio>
+
+#include "tray/qvtoolbar.h"
+#include "tray/wash/wash.h"
+
+namespace {
+
+constexpr int IDC_WASHBUTTON = 1175;
+constexpr int kSummaryChars = 520;
+// The deepest folder walk a 520-character path allows is about 260 levels of
+// about 3 KB of stack each (the walk's frames), and a report box at its end
+// needs the system's share: reserved explicitly, with room to spare.
+constexpr SIZE_T kWorkerStack = 4 * 1024 * 1024;
+constexpr UINT_PTR kCanceledTipTimer = 4711;
+constexpr UINT kCanceledTipMs = 5000;
+constexpr const char* kButtonTip = "Clear all selected items now";  // the button's own tip, in English
+
+bool Stopping() { return StopRequested.load(std::memory_order_relaxed) != 0; }
+
+bool PageOpen() { return WashPageWindow && IsWindow(WashPageWindow); }
+
+void SetButtonCaption(const char* text) {
+  if (PageOpen()) SetDlgItemTextA(WashPageWindow, IDC_WASHBUTTON, LibTranslate(text, 1));
+}
+
+// Tells the main window how far the run is; never waits for it.
+void ReportProgress(WPARAM step) { PostMessageA(LibAppWindow, WMU_WASHPROGRESS, step, 0); }
+
+void ShowSummary() {
+  unsigned errors = static_cast<unsigned>(WashErrorCount.load(std::memory_order_relaxed));
+  unsigned warnings = static_cast<unsigned>(WashWarningCount.load(std::memory_order_relaxed));
+  unsigned locked = static_cast<unsigned>(WashLockedCount.load(std::memory_order_relaxed));
+  char text[kSummaryChars] = {};
+  const int format = 1 | LIB_TRANSLATE_FORMAT;
+  if (!errors && !warnings && !locked) {
+    snprintf(text, sizeof text, "%s", LibTranslate("Wash finished successfully!", 1));
+  } else if (!errors && !warnings) {
+    snprintf(text, sizeof text,
+             LibTranslate("Wash finished successfully! (%u locked files will be deleted after reboot.)", format), locked);
+  } else if (locked) {
+    snprintf(text, sizeof text,
+             LibTranslate("Wash finished. %u errors occured. %u warnings issued. (%u locked files will be deleted "
+                          "after a reboot.)",
+                          format),
+             errors, warnings, locked);
+  } else {
+    snprintf(text, sizeof text, LibTranslate("Wash finished. %u errors occured. %u warnings issued.", format), errors,
+             warnings);
+  }
+  MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_ICONINFORMATION);
+}
+
+// The tip of the tray icon and of the Wash page's button.
+void SetTips(const char* trayTip, const char* buttonTip) {
+  snprintf(LibTrayTipText, sizeof LibTrayTipText, "%.63s", trayTip);
+  if (ReadSettingInt("TrayIcon") != 0) LibAddTrayIcon(MainWindow, LibTrayTipText);
+  if (PageOpen() && LibTooltipWindow) LibAddTooltip(WashPageWindow, LibTooltipWindow, IDC_WASHBUTTON, buttonTip);
+}
+
+void CALLBACK RestoreTrayTip(HWND window, UINT, UINT_PTR id, DWORD) {
+  KillTimer(window, id);
+  if (WashRunning.load(std::memory_order_relaxed)) return;  // a new run shows its own
+  char tip[LIB_TRAYTIP_CHARS];
+  SetTrayTipText(tip, sizeof tip);
+  if (ReadSettingInt("TrayIcon") != 0) LibAddTrayIcon(MainWindow, tip);
+}
+
+}  // namespace
+
+void StartWash() {
+  int answer = MessageBoxA(LibOwnerWindow, LibTranslate("Clear all information for the selected items?", 1),
+                           kProductTitle, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND);
+  if (answer != IDOK) {
+    SetButtonCaption("Clear Selected Items");
+    StopRequested.store(0, std::memory_order_relaxed);
+    WashRunning.store(0, std::memory_order_relaxed);
+    return;
+  }
+  if (WashRunning.load(std::memory_order_relaxed) == 1) return;
+  WashRunning.store(1, std::memory_order_relaxed);
+  SetButtonCaption("S&top Washing");
+  HANDLE worker = CreateThread(nullptr, kWorkerStack, WashThreadProc, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                               nullptr);
+  if (worker) {
+    CloseHandle(worker);  // nobody waits for the run
+    return;
+  }
+  // Without a worker there is no run: nothing may stay marked as running.
+  DWORD error = GetLastError();
+  WashRunning.store(0, std::memory_order_relaxed);
+  SetButtonCaption("Clear Selected Items");
+  SetLastError(error);
+  ShowSystemError(LibOwnerWindow, LibTranslate("Cannot start the wash. Windows reported this error: ", 1));
+}
+
+DWORD WINAPI WashThreadProc(void*) {
+  WashErrorCount.store(0, std::memory_order_relaxed);
+  WashWarningCount.store(0, std::memory_order_relaxed);
+  WashLockedCount.store(0, std::memory_order_relaxed);
+  bool stopped = false;
+  for (int i = 0; i < kWashItemCount && !stopped; ++i) {
+    if (ReadSettingInt(kWashItems[i].setting) == 1) {
+      ReportProgress(static_cast<WPARAM>(i));
+      if (i == kHistoryItem) HistoryInRun.store(1, std::memory_order_relaxed);
+      kWashItems[i].run();
+    }
+    stopped = Stopping();
+  }
+  if (!stopped) ShowSummary();
+  SetButtonCaption("Clear Selected Items");
+  bool beep = Stopping();
+  if (beep && PageOpen()) MessageBeep(0);
+  ReportProgress(beep ? kWashCanceled : kWashFinished);
+  StopRequested.store(0, std::memory_order_relaxed);
+  WashRunning.store(0, std::memory_order_relaxed);
+  HistoryInRun.store(0, std::memory_order_relaxed);
+  return 1;
+}
+
+// On the GUI thread, from the main window: the current item's text while the run
+// lasts, then the product title again ("Wash canceled." for a while after a stop).
+void ShowWashProgress(WPARAM step) {
+  if (step < static_cast<WPARAM>(kWashItemCount)) {
+    char text[LIB_TRAYTIP_CHARS];
+    snprintf(text, sizeof text, "%s", LibTranslate(kWashItems[step].progress, 1));
+    SetTips(text, text);
+    return;
+  }
+  char title[LIB_TRAYTIP_CHARS];
+  SetTrayTipText(title, sizeof title);
+  if (step == kWashCanceled) {
+    SetTips(LibTranslate("Wash canceled.", 1), kButtonTip);
+    SetTimer(MainWindow, kCanceledTipTimer, kCanceledTipMs, RestoreTrayTip);
+  } else if (step == kWashFinished) {
+    SetTips(title, kButtonTip);
+  }
+}
