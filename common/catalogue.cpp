@@ -81,3 +81,128 @@ bool IsFamilyProgramName(const char* fileName) {
     if (lstrcmpiA(helper, fileName) == 0) return true;
   return false;
 }
+
+// ---- Running tools.
+
+// The flagged rows follow the tools' order; the last four are helper windows
+// that are closed but never restarted.
+#define QV_FLAGGED_CLASSES                                                                                     \
+  {"qvTweakClass", "Tweak, ", 0}, {"qvHavrelClass", "Havrel, ", 1}, {"qvBackupClass", "Backup, ", 2},         \
+      {"qvSyncClass", "Sync, ", 3}, {"qvClipClass", "Clipboard, ", 4}, {"qvLaunchClass", "Launcher, ", 5},    \
+      {"qvNotesClass", "Notes, ", 6}, {"qvCalendarClass", "Calendar, ", 7}, {"qvToolbarClass", "Toolbar, ", 8}, \
+      {"qvRulerClass", "Ruler, ", 9}, {"qvColorsClass", "Colors, ", 10}, {"qvMagnifyClass", "Magnifier, ", 11}, \
+      {"qvWinmanClass", "Windows, ", 12}, {"qvStartupClass", "Startup, ", 13}, {"qvFilesClass", "Files, ", 14}, \
+      {"qvRenameClass", "Rename, ", 15}, {"qvSearchClass", "Search, ", 16},                                    \
+      {"qvShutdownClass", "Shutdown, ", 17}, {"qvTimerClass", "Timer, ", 18}, {"qvKeysClass", "Keys, ", 19},    \
+      {"qvMouseClass", "Mouse, ", 20}, {"qvScreensClass", "Screens, ", 21}, {"qvCaptureClass", "Capture, ", 22}, \
+      {"qvVolumeClass", "Volume, ", 23}, {"qvClockClass", "Clock, ", 24}
+#define QV_HELPER_CLASSES                                                                                   \
+  {"qvTweakTrayClass", "Tweak tray, ", -1}, {"qvBackupAgentClass", "Backup agent, ", -1},                   \
+      {"qvSyncAgentClass", "Sync agent, ", -1}, {"qvTipsClass", "Tips, ", -1}
+
+const ToolClass kSetupClasses[kSetupClassCount] = {QV_FLAGGED_CLASSES, QV_HELPER_CLASSES};
+const ToolClass kUninstallClasses[kUninstallClassCount] = {
+    QV_FLAGGED_CLASSES, QV_HELPER_CLASSES,
+    // Classes of earlier versions.
+    {"qvWebdeckClass", "Webdeck, ", -1}, {"qvDeskTweakClass", "Tweak, ", -1}, {"qvBackupOldClass", "Backup, ", -1}};
+
+#define QV_TOOL_TITLES                                                                                        \
+  "Quorvane Toolbar", "Quorvane Toolbar Options", "Quorvane Tweak", "Quorvane Tweak Options",                \
+      "Quorvane Backup", "Quorvane Backup Options", "Quorvane Sync", "Quorvane Sync Options",                \
+      "Quorvane Clipboard", "Quorvane Clipboard Options", "Quorvane Launcher", "Quorvane Launcher Options",  \
+      "Quorvane Notes", "Quorvane Notes Options", "Quorvane Calendar", "Quorvane Calendar Options",          \
+      "Quorvane Ruler", "Quorvane Ruler Options", "Quorvane Colors", "Quorvane Colors Options",              \
+      "Quorvane Magnifier", "Quorvane Magnifier Options", "Quorvane Window Manager",                         \
+      "Quorvane Window Manager Options", "Quorvane Startup Manager", "Quorvane Startup Manager Options",     \
+      "Quorvane Timer", "Quorvane Timer Options", "Quorvane Screen Capture", "Quorvane Screen Capture Options", \
+      "Quorvane Clock", "Quorvane Clock Options", "Quorvane Volume", "Quorvane Volume Options",              \
+      "Quorvane Files", "Quorvane Files Options"
+const char* const kSetupTitles[kSetupTitleCount] = {QV_TOOL_TITLES, "Quorvane Havrel Options", "qv-Wash"};
+const char* const kUninstallTitles[kUninstallTitleCount] = {QV_TOOL_TITLES, "Quorvane Havrel", "Quorvane Webdeck Options",
+                                                            "qv-Wash"};
+
+// ---- Starting and linking the tools.
+
+const ToolRestart kToolRestarts[kToolRestartCount] = {
+    {0, "qvtweak.exe", "/s"},    {1, "qvhavrel.exe", "/s"},   {2, "qvbackup.exe", "/silent"},
+    {3, "qvsync.exe", "/s"},     {4, "qvclip.exe", "/s"},     {5, "qvlaunch.exe", "/s"},
+    {6, "qvnotes.exe", "/s"},    {7, "qvcal.exe", "/s"},      {8, "qvtoolbar.exe", "/s"},
+    {9, "qvruler.exe", "/s"},    {10, "qvcolors.exe", "/s"},  {11, "qvmagnify.exe", "/s"},
+    {12, "qvwinman.exe", "/s"},  {13, "qvstartup.exe", "/s"}, {14, "qvfiles.exe", "/s"},
+    {15, "qvrename.exe", "/s"},  {16, "qvsearch.exe", "/s"},  {17, "qvshutdown.exe", "/s"},
+    {18, "qvtimer.exe", "/s"},   {19, "qvkeys.exe", "/s"},    {20, "qvmouse.exe", "/s"},
+    {21, "qvscreens.exe", "/s"}, {22, "qvcapture.exe", "/s"}, {23, "qvvolume.exe", "/s"},
+    {24, "qvclock.exe", "/s"},
+};
+
+const ToolShortcut kToolShortcuts[kToolShortcutCount] = {
+    {8, "Webdeck ", "for IE, download pictures, Boss-Key", "qvtoolbar.exe"},
+    {1, "Havrel - ", "delete files and traces at restart", "qvhavrel.exe"},
+    {1, "Havrel - ", "restore the last backup", "qvhavrest.exe"},
+    {0, "Tweak - ", "desktop and Explorer settings", "qvtweak.exe"},
+    {2, "Backup - ", "back up your documents", "qvbackup.exe"},
+    {3, "Sync - ", "keep folders the same", "qvsync.exe"},
+    {4, "Clipboard - ", "remember what you copied", "qvclip.exe"},
+    {5, "Launcher - ", "start programs with a key", "qvlaunch.exe"},
+    {6, "Notes - ", "sticky notes on the desktop", "qvnotes.exe"},
+    {7, "Calendar - ", "dates in the tray", "qvcal.exe"},
+    {9, "Ruler - ", "measure on the screen", "qvruler.exe"},
+    {10, "Colors - ", "pick colours from the screen", "qvcolors.exe"},
+    {11, "Magnifier - ", "zoom into the screen", "qvmagnify.exe"},
+    {12, "Windows - ", "arrange your windows", "qvwinman.exe"},
+    {13, "Startup - ", "programs that start with Windows", "qvstartup.exe"},
+    {14, "Files - ", "find and compare files", "qvfiles.exe"},
+    {15, "Rename - ", "rename many files at once", "qvrename.exe"},
+    {16, "Search - ", "search inside files", "qvsearch.exe"},
+    {17, "Shutdown - ", "switch off on time", "qvshutdown.exe"},
+    {18, "Timer - ", "countdowns and alarms", "qvtimer.exe"},
+    {19, "Keys - ", "your own hotkeys", "qvkeys.exe"},
+    {20, "Mouse - ", "mouse gestures", "qvmouse.exe"},
+    {21, "Screens - ", "screen savers and wallpapers", "qvscreens.exe"},
+    {22, "Capture - ", "screen shots", "qvcapture.exe"},
+    {23, "Volume - ", "sound volume from the tray", "qvvolume.exe"},
+    {28, "Clock - ", "a clock on the desktop", "qvclock.exe"},
+};
+
+// ---- Removal.
+
+const char* const kHelpValues[kHelpValueCount] = {
+    "Tweak.chm",   "Havrel.chm", "Backup.chm",  "Sync.chm",     "Clip.chm",    "Launch.chm",   "Notes.chm",
+    "Calendar.chm", "Toolbar.chm", "Ruler.chm", "Colors.chm",   "Magnify.chm", "Winman.chm",   "Startup.chm",
+    "Files.chm",   "Rename.chm", "Search.chm",  "Shutdown.chm", "Timer.chm",   "Keys.chm",     "helpComplete.chm",
+};
+
+const char* const kProgramNames[kProgramNameCount] = {
+    "qvtweak.exe",   "qvhavrel.exe",   "qvhavrest.exe", "qvbackup.exe",  "qvsync.exe",    "qvclip.exe",
+    "qvlaunch.exe",  "qvnotes.exe",    "qvcal.exe",     "qvtoolbar.exe", "qvruler.exe",   "qvcolors.exe",
+    "qvmagnify.exe", "qvwinman.exe",   "qvstartup.exe", "qvfiles.exe",   "qvrename.exe",  "qvsearch.exe",
+    "qvshutdown.exe", "qvtimer.exe",   "qvkeys.exe",    "qvmouse.exe",   "qvscreens.exe", "qvcapture.exe",
+    "qvvolume.exe",  "qvfonts.exe",    "qvpass.exe",    "qvmail.exe",    "qvweather.exe", "qvclock.exe",
+    "qvclean.exe",   "qvdisk.exe",     "qvtasks.exe",   "qvprint.exe",   "qvicons.exe",   "qvmenu.exe",
+    "qvdock.exe",    "qvzip.exe",      "qvwash.exe",    "qvuac.exe",
+};
+
+const char* const kToolFiles[kToolFileCount] = {
+    // Programs.
+    "qvtweak.exe", "qvbackup.exe", "qvsync.exe", "qvclip.exe", "qvlaunch.exe", "qvnotes.exe", "qvcal.exe",
+    "qvtoolbar.exe", "qvruler.exe", "qvcolors.exe", "qvmagnify.exe", "qvwinman.exe", "qvstartup.exe",
+    "qvfiles.exe", "qvrename.exe", "qvsearch.exe", "qvshutdown.exe", "qvtimer.exe", "qvkeys.exe", "qvmouse.exe",
+    "qvscreens.exe", "qvcapture.exe", "qvvolume.exe", "qvclock.exe", "qvhavrest.exe", "qvwash.exe",
+    "qvuac.exe", "qvrunas.exe",
+    // Help.
+    "Tweak.chm", "Havrel.chm", "Backup.chm", "Sync.chm", "Toolbar.chm", "Ruler.chm", "Colors.chm",
+    "Winman.chm", "Startup.chm", "Files.chm",
+    // Languages.
+    "Tweak.qvx", "Havrel.qvx", "Backup.qvx", "Sync.qvx", "Toolbar.qvx", "Ruler.qvx", "Colors.qvx",
+    "Winman.qvx", "Startup.qvx", "Files.qvx", "Toolbar_Lang.txt", "Tweak_Lang.txt", "Backup_Lang.txt",
+    // Drivers and data.
+    "qvtoolbar.dll", "qvtweak.dll", "qvkeys.sys", "qvmouse.sys", "qvhook.dll", "qvhook64.dll",
+    "qvbackup.dat", "qvsync.dat", "qvnotes.dat", "qvcal.dat", "qvclip.dat", "qvtimer.dat",
+    "qvlaunch.dat", "qvkeys.dat", "qvwinman.dat", "qvstartup.dat", "qvrename.dat",
+};
+
+const char* const kShellExtensions[kShellExtensionCount] = {
+    "qvshell.dll", "qvshell64.dll", "qvcontext.dll", "qvcontext64.dll", "qvpreview.dll",
+};
+
+const char* const kToolLogs[kToolLogCount] = {"qvbackup_log.txt", "qvsync_log.txt", "qvtweak_log.txt"};

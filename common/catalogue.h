@@ -22,3 +22,63 @@ constexpr const char* kFamilyHelpers[] = {"qvuac.exe", "qvrunas.exe"};
 // True when fileName (a bare file name, no folder) is exactly one of the family's
 // program names (".exe" files of the catalogue and the helpers), case ignored.
 bool IsFamilyProgramName(const char* fileName);
+
+// ---- Running tools: how setup and the uninstaller find and close them.
+
+// A tool's main window class, the label that names it in "Still running:" texts,
+// and the index of its "was running" flag (-1: no flag is kept for it).
+struct ToolClass {
+  const char* windowClass;
+  const char* label;  // ends in ", "
+  int runFlag;
+};
+constexpr int kRunFlagCount = 25;
+// Setup's class catalogue: the first row is the desktop-tweaking tool, which is
+// closed differently.
+constexpr int kSetupClassCount = 29;
+extern const ToolClass kSetupClasses[kSetupClassCount];
+// The uninstaller's: the same tools and some older classes.
+constexpr int kUninstallClassCount = 32;
+extern const ToolClass kUninstallClasses[kUninstallClassCount];
+// Fragments of window titles that name a tool (a window whose title holds one and
+// no backslash is closed). None matches setup's or the uninstaller's own windows.
+constexpr int kSetupTitleCount = 38;
+extern const char* const kSetupTitles[kSetupTitleCount];
+constexpr int kUninstallTitleCount = 39;
+extern const char* const kUninstallTitles[kUninstallTitleCount];
+
+// ---- Starting and linking the tools (setup).
+
+// A tool restarted after setup when it was running before: its flag, program and switch.
+struct ToolRestart {
+  int runFlag;
+  const char* exe;
+  const char* startSwitch;
+};
+constexpr int kToolRestartCount = 25;
+extern const ToolRestart kToolRestarts[kToolRestartCount];
+
+// A Start-menu shortcut of a tool: made when the tool's record (kFamilyTools
+// position) is selected; its name is the label and the translated description.
+struct ToolShortcut {
+  int tool;
+  const char* label;
+  const char* description;
+  const char* exe;
+};
+constexpr int kToolShortcutCount = 26;
+extern const ToolShortcut kToolShortcuts[kToolShortcutCount];
+
+// ---- What the uninstaller removes besides the product's own entries.
+
+constexpr int kHelpValueCount = 21;     // values of HKLM "Software\Microsoft\Windows\Help"
+extern const char* const kHelpValues[kHelpValueCount];
+constexpr int kProgramNameCount = 40;   // "Applications\<name>" keys of HKCR
+extern const char* const kProgramNames[kProgramNameCount];
+constexpr int kToolFileCount = 70;      // program, help, language, driver and data files
+extern const char* const kToolFiles[kToolFileCount];
+constexpr int kShellExtensionCount = 5;
+extern const char* const kShellExtensions[kShellExtensionCount];
+constexpr int kToolLogCount = 3;        // log files of family tools ("<stem>_log.txt")
+extern const char* const kToolLogs[kToolLogCount];
+

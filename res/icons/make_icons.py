@@ -458,6 +458,25 @@ def bmp_file(cv):
     return head + info + table + bytes(data)
 
 
+def bmp24_file(cv, background):
+    """24-bit bottom-up BMP with the picture blended onto an opaque background."""
+    w, h = cv.w, cv.h
+    stride = (w * 3 + 3) & ~3
+    data = bytearray()
+    for j in range(h - 1, -1, -1):
+        row = bytearray()
+        for i in range(w):
+            r, g, b, a = cv.pixel(i, j)
+            t = a / 255.0
+            row += bytes(round(c * t + bg * (1 - t)) for c, bg in ((b, background[2]), (g, background[1]),
+                                                                   (r, background[0])))
+        row += bytes(stride - len(row))
+        data += row
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    head = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(data), 0, 0, 14 + len(info))
+    return head + info + bytes(data)
+
+
 # --------------------------------------------------------------------------
 # Pieces shared by several pictures
 # --------------------------------------------------------------------------
@@ -1109,7 +1128,9 @@ def main(argv):
     only = set(argv[1:])
     jobs = ([(n, lambda d=d: icon_file([d(16), d(32)])) for n, d in ICONS] +
             [(n, lambda d=d, h=h: icon_file([d(32)], h)) for n, d, h in CURSORS] +
-            [(n, lambda d=d: bmp_file(d(16))) for n, d in BITMAPS])
+            [(n, lambda d=d: bmp_file(d(16))) for n, d in BITMAPS] +
+            # setup's header picture, on the header band's white
+            [('setup_header.bmp', lambda: bmp24_file(draw_setup(32), (255, 255, 255)))])
     for name, build in jobs:
         if only and name not in only:
             continue

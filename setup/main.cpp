@@ -1,0 +1,304 @@
+// setup: the entry sequence, the install steps on the progress page, the final
+// texts, and the clean-up of a self-extracting package's folder.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/cleanupbatch.h"
+#include "common/paths.h"
+#include "setup/cmdline.h"
+#include "setup/setup.h"
+
+char InstallFolder[MAX_PATH];
+int SilentMode;
+int CreateShortcutsOption = 1;
+int StartAfterSetupOption = 1;
+long CommandLineLanguage = -1;
+int ToolWasRunning[kRunFlagCount];
+int LogoffNeeded;
+int ProgressClosed;
+HWND OwnerWindow;
+HWND ProgressPage;
+HWND PlaceholderWindow;
+ToolRecord ToolCatalogue[kToolRecordCount];
+
+namespace {
+
+constexpr long long kFiletimeWeek = 6048000000000LL;
+
+// The whole command line, lower-cased; null when it is too long to be read whole.
+char* LoweredCommandLine() {
+  const char* full = GetCommandLineA();
+  size_t n = strlen(full);
+  if (n >= kSetupCommandLineChars) return nullptr;
+  char* line = static_cast<char*>(malloc(n + 1));
+  if (!line) return nullptr;
+  memcpy(line, full, n + 1);
+  CharLowerA(line);
+  return line;
+}
+
+// The argument part: after the program, which is quoted or runs to the first blank.
+const char* ArgumentsOf(const char* line) {
+  const char* p = line;
+  if (*p == '"') {
+    p = strchr(p + 1, '"');
+    p = p ? p + 1 : line + strlen(line);
+  } else {
+    while (*p && *p != ' ' && *p != '\t') ++p;
+  }
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
+void ImportPackageSettings(const SetupCommandLine& line) {
+  if (!line.hasPackage) return;  // without "/sfxpath:" no settings file is looked for
+  char file[MAX_PATH];
+  if (!JoinPath(file, sizeof file, line.packageFolder, "settings.qvg")) return;
+  if (GetFileAttributesA(file) != INVALID_FILE_ATTRIBUTES) LibImportSettingsFile(file);
+}
+
+void RegisterPlaceholderClass(HINSTANCE instance) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = PlaceholderWndProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = "qvDummyClass";
+  RegisterClassExA(&wc);
+}
+
+void FillWebdeckRecord() {
+  ToolRecord& record = ToolCatalogue[kWebdeckTool];
+  record.selected = 1;
+  snprintf(record.name, sizeof record.name, "%s", "Webdeck");
+  snprintf(record.files, sizeof record.files, "%s", "qvtoolbar.exe qvtoolbar.dll Toolbar_Lang.txt");
+}
+
+// The user's family settings, kept in TEMP before anything changes them.
+void BackUpSettings() {
+  char temp[MAX_PATH] = {};
+  DWORD n = GetTempPathA(MAX_PATH, temp);
+  if (n == 0 || n >= MAX_PATH) return;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char file[MAX_PATH + 64];
+  snprintf(file, sizeof file, "%s\\Quorvane Settings before Setup %02i_%02i%02i%02i", temp, now.wDay, now.wHour,
+           now.wMinute, now.wSecond);
+  LibExportRegistryKey(0, "HKEY_CURRENT_USER\\Software\\Quorvane", file);
+}
+
+void DefaultInstallFolder() {
+  if (InstallFolder[0]) return;
+  char stored[LIB_SETTING_CHARS + 1] = {};
+  if (LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", stored) && stored[0]) {
+    snprintf(InstallFolder, sizeof InstallFolder, "%s", stored);
+    return;
+  }
+  char programs[MAX_PATH + 1] = "C:\\Program Files";
+  char read[MAX_PATH + 1] = {};
+  if (LibRegReadValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", read,
+                      MAX_PATH) && read[0])
+    snprintf(programs, sizeof programs, "%s", read);
+  if (!JoinPath(InstallFolder, sizeof InstallFolder, programs, "Quorvane")) InstallFolder[0] = 0;
+}
+
+void RemoveTrailingBackslash() {
+  if (EndsWithBackslash(InstallFolder)) InstallFolder[strlen(InstallFolder) - 1] = 0;
+}
+
+void WriteUpdateStamp() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  long long ticks = (static_cast<long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  DWORD weeks = static_cast<DWORD>(ticks / kFiletimeWeek);
+  LibRegWriteValue(HKEY_CURRENT_USER, kFamilyKey, "AboutUpdateLast", REG_DWORD, &weeks, 4);
+}
+
+void RunInstallSteps() {
+  StopRunningTools(1);
+  ShowProgress("Removing old shortcuts...", 0);
+  RemoveOldShortcuts();
+  SetProgressBar(100);
+  ShowProgress("Removing old files...", 50);
+  RemoveOldFiles();
+  SetProgressBar(100);
+  ShowProgress("Copying Files: 0%", 0);
+  CopySetupFiles();
+  SetProgressBar(100);
+  ShowProgress("Creating file associations...", 50);
+  RegisterProduct();
+  SetProgressBar(100);
+  ShowProgress("Creating shortcuts in Start - Programs...", 0);
+  OleInitialize(nullptr);
+  if (CreateShortcutsOption) CreateStartMenuShortcuts();
+  OleUninitialize();
+  WriteUpdateStamp();
+  SetProgressBar(100);
+  if (StartAfterSetupOption) RestartStoppedTools(1);
+  StartViaRunAs(nullptr, nullptr, nullptr, 0);
+}
+
+void SetProgressText(int control, const char* text) {
+  if (ProgressPage) SetDlgItemTextA(ProgressPage, control, text);
+}
+
+void FinishFirstInstallation() {
+  SetProgressText(IDC_EXPLANATION,
+                  LibTranslate("See Online Help for an overview how the Quorvane can help you with your work at the computer!", 0));
+  char done[300];
+  snprintf(done, sizeof done, LibTranslate("%s installed successfully!", LIB_TRANSLATE_FORMAT), kProductTitle);
+  SetProgressText(IDC_STATUS, done);
+  MSG message;
+  while (!ProgressClosed && GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (ProgressPage && IsDialogMessageA(ProgressPage, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void FinishUpdate() {
+  SetProgressText(IDC_EXPLANATION,
+                  LogoffNeeded ? LibTranslate("Note: You need to logoff for qv-Tweak/qv-Webdeck to use the new version.", 0)
+                               : "");
+  char done[300];
+  snprintf(done, sizeof done, LibTranslate("%s updated successfully!", LIB_TRANSLATE_FORMAT), kProductTitle);
+  SetProgressText(IDC_STATUS, done);
+  for (int counter = 32; !ProgressClosed && counter > 0; --counter) {
+    PumpMessages();
+    Sleep(100);
+    if (counter % 10 == 0) {
+      char closing[100];
+      snprintf(closing, sizeof closing, LibTranslate("&Closing in %i", LIB_TRANSLATE_FORMAT), counter / 10);
+      SetProgressText(IDOK, closing);
+    }
+  }
+}
+
+void ShowEnd() {
+  SetProgressText(IDC_SUBTITLE, LibTranslate("The installation is complete.", 0));
+  ReleaseCapture();
+  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+  if (ProgressPage) {
+    EnableWindow(GetDlgItem(ProgressPage, IDOK), TRUE);
+    EnableWindow(GetDlgItem(ProgressPage, IDCANCEL), TRUE);
+  }
+  SetProgressText(IDOK, LibTranslate("&Close", 0));
+  PumpMessages();
+  MessageBeep(MB_ICONASTERISK);
+  if (SilentMode) return;
+  if (AnyToolWasRunning()) FinishUpdate();
+  else FinishFirstInstallation();
+}
+
+// The folder the running setup lies in, without a trailing backslash.
+bool SetupFolder(char* out, size_t cap) {
+  char program[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || !FolderPart(out, cap, program)) return false;
+  if (EndsWithBackslash(out)) out[strlen(out) - 1] = 0;
+  return true;
+}
+
+// A folder below the TEMP folder, where a self-extracting package unpacks.
+bool IsBelowTemp(const char* folder) {
+  char temp[MAX_PATH] = {}, fullTemp[MAX_PATH], fullFolder[MAX_PATH];
+  DWORD n = GetTempPathA(MAX_PATH, temp);
+  if (n == 0 || n >= MAX_PATH || !MakeFullPath(temp, fullTemp, sizeof fullTemp) ||
+      !MakeFullPath(folder, fullFolder, sizeof fullFolder) || !AddTrailingBackslash(fullTemp, sizeof fullTemp))
+    return false;
+  size_t t = strlen(fullTemp);
+  return strlen(fullFolder) > t && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, fullFolder, static_cast<int>(t),
+                                                  fullTemp, static_cast<int>(t)) == CSTR_EQUAL;
+}
+
+// With "/sfxstart": the package's folder goes, except the running setup and the
+// library, which the batch removes after setup has ended. Only a folder inside
+// TEMP: "/sfxstart" given to a setup in any other folder deletes nothing.
+void WriteCleanupBatch(bool sfxStart) {
+  if (!sfxStart) return;
+  char folder[MAX_PATH];
+  if (!SetupFolder(folder, sizeof folder) || !IsBelowTemp(folder)) return;
+  char pattern[MAX_PATH];
+  if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(pattern, &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      char file[MAX_PATH];
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && JoinPath(file, sizeof file, folder, found.cFileName))
+        DeleteFileA(file);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  CleanupBatch batch = {folder, "setup.exe", true, true, nullptr};
+  WriteAndStartCleanupBatch(batch);
+}
+
+void RefuseCommandLine(const char* what) {
+  char text[300];
+  snprintf(text, sizeof text, "%s", LibTranslate(what, 0));
+  MessageBoxA(nullptr, text, kProductTitle, MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  LibSetProductInfo(instance, kProductTitle, "qv-Webdeck", "qvToolbarClass", "Toolbar", "Toolbar", kSettingsKey,
+                    "Quorvane.hlp", "toolbar.htm", "qvtoolbar.exe", 0, 0, 0, 0, 85, 71, kWebPage, "unused", 1);
+  LibInitialize(0, 49);
+  RegisterPlaceholderClass(instance);
+  char* line = LoweredCommandLine();
+  bool lineRead = line != nullptr;
+  SetupCommandLine options = ParseSetupCommandLine(line ? ArgumentsOf(line) : "", line ? line : "");
+  free(line);
+  ImportPackageSettings(options);
+  StopRunningTools(0);
+  FillWebdeckRecord();
+  BackUpSettings();
+  // What does not fit is refused, never cut: a cut folder would be another folder.
+  if (!lineRead || options.pathTooLong) {
+    if (!options.silent)
+      RefuseCommandLine(!lineRead ? "The command line is too long." : "The install folder given with /path: is too long.");
+    RestartStoppedTools(0);
+    WriteCleanupBatch(options.sfxStart);
+    return 1;
+  }
+  SilentMode = options.silent;
+  if (options.noShortcuts) CreateShortcutsOption = 0;
+  if (options.noStart) StartAfterSetupOption = 0;
+  if (options.hasPath) snprintf(InstallFolder, sizeof InstallFolder, "%s", options.path);
+  if (options.hasLanguage) CommandLineLanguage = options.language;
+  DefaultInstallFolder();
+  if (!SilentMode &&
+      DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS), nullptr, OptionsPageProc, 0) == 2) {
+    RestartStoppedTools(0);
+    StartViaRunAs(nullptr, nullptr, nullptr, 0);
+    WriteCleanupBatch(options.sfxStart);
+    return 1;
+  }
+  OwnerWindow = nullptr;
+  RemoveTrailingBackslash();
+  // Without the options page nothing has made the install folder yet.
+  if (SilentMode && !LibCreateFolder(InstallFolder)) {
+    RestartStoppedTools(0);
+    WriteCleanupBatch(options.sfxStart);
+    return 1;
+  }
+  InitCommonControls();
+  ProgressPage = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressPageProc, 0);
+  if (ProgressPage) {
+    ShowWindow(ProgressPage, SW_SHOW);
+    SetCapture(ProgressPage);
+  }
+  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  RunInstallSteps();
+  ShowEnd();
+  if (ProgressPage) DestroyWindow(ProgressPage);
+  ProgressPage = nullptr;
+  WriteCleanupBatch(options.sfxStart);
+  return 1;
+}

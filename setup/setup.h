@@ -1,0 +1,99 @@
+// setup: the installer wizard. Process-wide state and the routines its source
+// files share.
+#pragma once
+
+#include <windows.h>
+
+#include "common/catalogue.h"
+#include "lib/Quorvane.h"
+
+constexpr const char* kProductTitle = "Quorvane Webdeck";
+constexpr const char* kSettingsKey = "Software\\AppDataLow\\Software\\Quorvane\\Toolbar";
+constexpr const char* kFamilyKey = "Software\\Quorvane\\Quorvanes";
+constexpr const char* kWebPage = "https://www.quorvane.com/webdeck";
+
+// The wizard's pages and their controls.
+enum : int {
+  IDD_OPTIONS = 103,
+  IDD_PROGRESS = 123,
+  IDB_HEADER = 116,
+  IDC_FOLDER = 1000,
+  IDC_BROWSE = 1001,
+  IDC_SHORTCUTS = 1002,
+  IDC_STARTAFTER = 1003,
+  IDC_SELECTTOOLS = 1006,
+  IDC_SUBTITLE = 1008,
+  IDC_FOLDERLABEL = 1009,
+  IDC_LANGUAGELABEL = 1010,
+  IDC_TITLE = 1011,
+  IDC_PROGRESSBAR = 1014,
+  IDC_STATUS = 1015,
+  IDC_PROGRESSICON = 1017,
+  IDC_THANKS = 1018,
+  IDC_EXPLANATION = 1020,
+  IDC_HEADERBITMAP = 1022,
+  IDC_SETUPLABEL = 1025,
+  IDC_HEADERBAND = 1027,
+  IDC_LANGUAGE = 1157,
+  IDC_BACK = 3,
+};
+
+constexpr int kToolRecordCount = 41;
+constexpr size_t kToolTextChars = 200;
+
+// One tool of the family as setup installs it.
+struct ToolRecord {
+  int selected;
+  char name[kToolTextChars];
+  char files[kToolTextChars];
+};
+
+// Process-wide state.
+extern char InstallFolder[MAX_PATH];
+extern int SilentMode;
+extern int CreateShortcutsOption;
+extern int StartAfterSetupOption;
+extern long CommandLineLanguage;
+extern int ToolWasRunning[kRunFlagCount];
+extern int LogoffNeeded;
+extern int ProgressClosed;
+extern HWND OwnerWindow;
+extern HWND ProgressPage;
+extern HWND PlaceholderWindow;
+extern ToolRecord ToolCatalogue[kToolRecordCount];
+
+// The wizard (wizard.cpp).
+void PumpMessages();
+void ShowProgress(const char* text, int position);
+void SetProgressBar(int position);
+bool AnyToolWasRunning();
+INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK PlaceholderWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Language selection of the options page (language.cpp).
+void FillLanguageList(HWND page);
+void StoreChosenLanguage(HWND page);
+void SetOptionsPageTexts(HWND page);
+
+// Stopping the family's running tools (stop.cpp).
+int StopRunningTools(int wait);
+void RunUacHelper(const char* parameters);
+
+// Files (files.cpp).
+void RemoveOldFiles();
+void CopySetupFiles();
+
+// Registration (register.cpp).
+void RegisterProduct();
+void RegisterToolbarObjects();
+
+// Shortcuts and program starts (shortcuts.cpp).
+void RemoveOldShortcuts();
+void DeleteSpecialFolderFile(int csidl, const char* name);
+void DeleteSpecialFolderGroup(int csidl, const char* group);
+void CreateStartMenuShortcuts();
+void CreateToolShortcut(const char* targetFolder, const char* targetFile, const char* linkFolder,
+                        const char* linkName, const char* description);
+INT_PTR StartViaRunAs(const char* starterFolder, const char* program, const char* arguments, int keep);
+void StartToolViaRunAs(const char* folder, const char* exe, const char* startSwitch);
+void RestartStoppedTools(int startProgram);

@@ -1,0 +1,249 @@
+// The wizard's two pages (options, progress), their common look, the placeholder
+// window shown between them, and the message pump that keeps the progress page alive.
+#include <windows.h>
+#include <commctrl.h>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "setup/setup.h"
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kPageColour = RGB(247, 247, 251);
+
+// Each page's brushes and title font, made at its start and deleted at its end.
+struct PageLook {
+  HBRUSH white;
+  HBRUSH page;
+  HFONT title;
+};
+PageLook OptionsLook, ProgressLook;
+
+void MakeLook(HWND page, PageLook& look, std::initializer_list<int> titled) {
+  if (!look.white) look.white = CreateSolidBrush(kWhite);
+  if (!look.page) look.page = CreateSolidBrush(kPageColour);
+  if (!look.title) {
+    HDC dc = GetDC(page);
+    int height = -MulDiv(7, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    ReleaseDC(page, dc);
+    look.title = CreateFontA(height, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_TT_PRECIS, 0, 0, 0,
+                             LibTranslate("MS Sans Serif", 0));
+  }
+  for (int control : titled) SendDlgItemMessageA(page, control, WM_SETFONT, reinterpret_cast<WPARAM>(look.title), TRUE);
+}
+
+void FreeLook(PageLook& look) {
+  for (HGDIOBJ* object : {reinterpret_cast<HGDIOBJ*>(&look.white), reinterpret_cast<HGDIOBJ*>(&look.page),
+                          reinterpret_cast<HGDIOBJ*>(&look.title)}) {
+    if (*object) DeleteObject(*object);
+    *object = nullptr;
+  }
+}
+
+// The header band and its texts are white; every other static has the page colour.
+INT_PTR OnStaticColour(PageLook& look, HDC dc, HWND control) {
+  int id = GetDlgCtrlID(control);
+  bool header = id == IDC_SUBTITLE || id == IDC_TITLE || id == IDC_HEADERBAND;
+  SetBkColor(dc, header ? kWhite : kPageColour);
+  return reinterpret_cast<INT_PTR>(header ? look.white : look.page);
+}
+
+void SetSetupCaption(HWND window) {
+  char caption[200];
+  snprintf(caption, sizeof caption, LibTranslate("%s Setup", LIB_TRANSLATE_FORMAT), kProductTitle);
+  SetWindowTextA(window, caption);
+}
+
+// The program icon as the window class's icon (the handle itself is not kept).
+void SetClassIconOf(HWND window) {
+  HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+                                             MAKEINTRESOURCEA(LibGetIconIndex() + LIB_ICON_BASE), IMAGE_ICON, 0, 0,
+                                             LR_DEFAULTSIZE | LR_SHARED));
+  SetClassLongPtrA(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
+}
+
+void DestroyPlaceholder() {
+  if (PlaceholderWindow) DestroyWindow(PlaceholderWindow);
+  PlaceholderWindow = nullptr;
+}
+
+// Keeps the closing page's picture on screen until the next page shows.
+void MakePlaceholder(HWND page) {
+  RECT r;
+  GetWindowRect(page, &r);
+  PlaceholderWindow = CreateWindowExA(0, "qvDummyClass", LibTranslate("Quorvane Setup", 0), WS_VISIBLE | WS_SYSMENU,
+                                      r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                                      GetModuleHandleA(nullptr), nullptr);
+}
+
+// The label under the lower line: as wide as its text.
+void FitSetupLabel(HWND page) {
+  HWND label = GetDlgItem(page, IDC_SETUPLABEL);
+  char text[200] = {};
+  GetWindowTextA(label, text, sizeof text);
+  HDC dc = GetDC(label);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+  SIZE size = {};
+  GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  RECT r;
+  GetWindowRect(label, &r);
+  SetWindowPos(label, nullptr, 0, 0, size.cx + 4, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+}
+
+int NamedRecords() {
+  int named = 0;
+  for (const ToolRecord& record : ToolCatalogue)
+    if (record.name[0] && ++named >= 2) break;
+  return named;
+}
+
+INT_PTR OnOptionsInit(HWND page) {
+  LibTranslate(reinterpret_cast<const char*>(page), 0);
+  OwnerWindow = page;
+  SetClassIconOf(page);
+  SetSetupCaption(page);
+  MakeLook(page, OptionsLook, {IDC_TITLE});
+  SetFocus(GetDlgItem(page, IDOK));
+  SendDlgItemMessageA(page, IDC_FOLDER, EM_LIMITTEXT, MAX_PATH, 0);
+  SetDlgItemTextA(page, IDC_FOLDER, InstallFolder);
+  if (NamedRecords() < 2) ShowWindow(GetDlgItem(page, IDC_SELECTTOOLS), SW_HIDE);
+  FitSetupLabel(page);
+  CheckDlgButton(page, IDC_SHORTCUTS, CreateShortcutsOption ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(page, IDC_STARTAFTER, StartAfterSetupOption && AnyToolWasRunning() ? BST_CHECKED : BST_UNCHECKED);
+  FillLanguageList(page);
+  SetOptionsPageTexts(page);
+  // The small picture fits the button beside its text.
+  HANDLE browse = LoadImageA(LibResourceModule, MAKEINTRESOURCEA(2551), IMAGE_ICON, 16, 16, LR_SHARED);
+  SendDlgItemMessageA(page, IDC_BROWSE, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(browse));
+  ShowWindow(page, SW_SHOW);
+  DestroyPlaceholder();
+  return FALSE;
+}
+
+void OnBrowse(HWND page) {
+  char folder[MAX_PATH + 1] = {};
+  GetDlgItemTextA(page, IDC_FOLDER, folder, MAX_PATH);
+  LibBrowseForFolder(page, folder, "");
+  SetDlgItemTextA(page, IDC_FOLDER, folder);
+}
+
+void OnNext(HWND page) {
+  CreateShortcutsOption = IsDlgButtonChecked(page, IDC_SHORTCUTS) == BST_CHECKED;
+  StartAfterSetupOption = IsDlgButtonChecked(page, IDC_STARTAFTER) == BST_CHECKED;
+  char folder[MAX_PATH + 1] = {};
+  GetDlgItemTextA(page, IDC_FOLDER, folder, MAX_PATH);
+  size_t n = strlen(folder);
+  if (n && folder[n - 1] == '\\' && CharPrevA(folder, folder + n) == folder + n - 1) folder[n - 1] = 0;
+  snprintf(InstallFolder, sizeof InstallFolder, "%s", folder);
+  if (!LibCreateFolder(InstallFolder)) {
+    MessageBoxA(OwnerWindow, "Cannot create folder.", kProductTitle, MB_OK);
+    return;
+  }
+  MakePlaceholder(page);
+  FreeLook(OptionsLook);
+  EndDialog(page, 1);
+}
+
+void OnCancel(HWND page) {
+  const char* question = LibTranslate(
+      "Setup is not complete. If you quit now, the program will not be installed.::::You may run the Setup program "
+      "again at another time to complete the installation.::::Exit Setup?",
+      0);
+  if (MessageBoxA(page, question, kProductTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  FreeLook(OptionsLook);
+  EndDialog(page, 2);
+}
+
+INT_PTR OnOptionsCommand(HWND page, WPARAM wParam) {
+  switch (LOWORD(wParam)) {
+    case IDC_BROWSE: OnBrowse(page); return TRUE;
+    case IDOK: OnNext(page); return TRUE;
+    case IDCANCEL: OnCancel(page); return TRUE;
+    case IDC_LANGUAGE: StoreChosenLanguage(page); return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR OnProgressInit(HWND page) {
+  LibTranslate(reinterpret_cast<const char*>(page), 0);
+  MakeLook(page, ProgressLook, {IDC_TITLE, IDC_THANKS});
+  HANDLE icon = LoadImageA(LibResourceModule, MAKEINTRESOURCEA(107), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED);
+  SendDlgItemMessageA(page, IDC_PROGRESSICON, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+  SendDlgItemMessageA(page, IDC_PROGRESSBAR, PBM_SETRANGE32, 0, 100);
+  ShowWindow(page, SW_SHOW);
+  DestroyPlaceholder();
+  return TRUE;
+}
+
+void CloseProgressPage(HWND page) {
+  FreeLook(ProgressLook);
+  DestroyWindow(page);
+  ProgressPage = nullptr;
+  ProgressClosed = 1;
+}
+
+}  // namespace
+
+bool AnyToolWasRunning() {
+  for (int flag : ToolWasRunning)
+    if (flag) return true;
+  return false;
+}
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (ProgressPage && IsWindow(ProgressPage) && IsDialogMessageA(ProgressPage, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void ShowProgress(const char* text, int position) {
+  if (ProgressPage) SetDlgItemTextA(ProgressPage, IDC_STATUS, text);
+  SetProgressBar(position);
+}
+
+void SetProgressBar(int position) {
+  if (ProgressPage) SendDlgItemMessageA(ProgressPage, IDC_PROGRESSBAR, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  PumpMessages();
+}
+
+INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: return OnOptionsInit(page);
+    case WM_COMMAND: return OnOptionsCommand(page, wParam);
+    case WM_CTLCOLORSTATIC: return OnStaticColour(OptionsLook, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(OptionsLook.page);
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: return OnProgressInit(page);
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) CloseProgressPage(page);
+      return TRUE;
+    case WM_CTLCOLORSTATIC: return OnStaticColour(ProgressLook, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(ProgressLook.page);
+    case WM_DESTROY:
+      FreeLook(ProgressLook);
+      ProgressPage = nullptr;
+      return FALSE;
+  }
+  return FALSE;
+}
+
+LRESULT CALLBACK PlaceholderWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) {
+    SetClassIconOf(window);
+    SetSetupCaption(window);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}

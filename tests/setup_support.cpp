@@ -1,0 +1,130 @@
+#include "setup_support.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+
+namespace setupt {
+
+namespace {
+
+int g_runs = 0;
+
+const char* const kSetupFiles[] = {"setup.exe", "Quorvane.dll", "qvtoolbar.exe", "qvuac.exe", "qvrunas.exe"};
+
+std::string CommonPrograms() {
+  char path[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_PROGRAMS, FALSE);
+  return path;
+}
+
+}  // namespace
+
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = folder + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path + "\\");
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::string text;
+  if (!qvt::ReadFile(path, &text)) return lines;
+  size_t at = 0;
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) lines.push_back(text.substr(at, end - at));
+  return lines;
+}
+
+SetupRun::SetupRun(bool inTemp) {
+  ++g_runs;
+  char name[64];
+  snprintf(name, sizeof name, "qvsetup%lu_%d\\", GetCurrentProcessId(), g_runs);
+  setupFolder = inTemp ? qvt::TempFolder() : std::string("C:\\") + name;
+  CreateDirectoryA(setupFolder.c_str(), nullptr);
+  for (const char* file : kSetupFiles) CopyFileA(qvt::BinPath(file).c_str(), (setupFolder + file).c_str(), FALSE);
+  snprintf(name, sizeof name, "C:\\qvinstall%lu_%d\\", GetCurrentProcessId(), g_runs);
+  installFolder = name;
+  logs_ = qvt::TempFolder();
+  runAsLog = logs_ + "runas.txt";
+  uacLog = logs_ + "uac.txt";
+  SetEnvironmentVariableA("QVRUNAS_LOG", runAsLog.c_str());
+  SetEnvironmentVariableA("QVUAC_LOG", uacLog.c_str());
+}
+
+SetupRun::~SetupRun() {
+  if (process.process && !qvt::WaitExit(process, 0)) {
+    qvt::DismissMessageBoxes(process.pid);
+    qvt::Kill(process);
+  }
+  qvt::Close(process);
+  qvt::KillAll("qvrunas.exe");
+  qvt::KillAll("qvtoolbar.exe");
+  // An Explorer window that setup opened on the group.
+  std::string group = CommonPrograms() + "\\" + kProductTitle;
+  if (HWND explorer = FindWindowA(nullptr, group.c_str())) PostMessageA(explorer, WM_CLOSE, 0, 0);
+  RemoveTree(group + "\\");
+  RemoveTree(installFolder);
+  RemoveTree(setupFolder);
+  RemoveTree(logs_);
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\qvToolbarClass");
+  for (const char* key : {".qvg", "ZeltSettings", "CLSID\\{00000000-000a-5A45-4C54-0040f2b7c15e}",
+                          "CLSID\\{00000000-000b-5A45-4C54-0040f2b7c15e}"})
+    qvt::DeleteTree(HKEY_CLASSES_ROOT, key);
+  for (const char* value : {"{00000000-000a-5A45-4C54-0040f2b7c15e}", "{00000000-000b-5A45-4C54-0040f2b7c15e}"}) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved", 0,
+                      KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+      RegDeleteValueA(key, value);
+      RegCloseKey(key);
+    }
+  }
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
+  qvt::DeleteTree(HKEY_CURRENT_USER, kFamilyKey);
+  qvt::DeleteTree(HKEY_CURRENT_USER, kSettingsKey);
+  // The settings backups the runs left in TEMP.
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((std::string(temp) + "Quorvane Settings before Setup *").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do DeleteFileA((std::string(temp) + found.cFileName).c_str());
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  SetEnvironmentVariableA("QVRUNAS_LOG", nullptr);
+  SetEnvironmentVariableA("QVUAC_LOG", nullptr);
+}
+
+qvt::Process SetupRun::Start(const std::string& arguments, bool withPath) {
+  std::string line = arguments;
+  if (withPath) line += " /path:\"" + installFolder.substr(0, installFolder.size() - 1) + "\"";
+  process = qvt::Start(setupFolder + "setup.exe", line);
+  return process;
+}
+
+bool SetupRun::Ends(DWORD timeoutMs) { return qvt::WaitExit(process, timeoutMs); }
+
+std::vector<std::string> SetupRun::RunAsCalls() const { return Lines(runAsLog); }
+std::vector<std::string> SetupRun::UacCalls() const { return Lines(uacLog); }
+
+HWND WaitDialog(const qvt::Process& p, const char* title, DWORD timeoutMs) {
+  return qvt::WaitTop("#32770", title, p.pid, timeoutMs, true);
+}
+
+std::string ControlText(HWND dialog, int id) { return qvt::WindowText(GetDlgItem(dialog, id)); }
+
+}  // namespace setupt
