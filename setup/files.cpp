@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kPercentStep = 4;
 constexpr int kRetries = 50;          // 100 ms apart: about five seconds
-constexpr int kSilentRounds = 3;      // silent mode gives a locked file up after these rounds
+constexpr int kSilentRounds = 2;      // silent mode gives a locked file up after these rounds (about ten seconds)
 constexpr int kAsideNumbers = 100;
 
 // A free name beside target for the file in use: ".delete_on_reboot", then with 2, 3, ...

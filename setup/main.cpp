@@ -13,19 +13,6 @@
 #include "setup/cmdline.h"
 #include "setup/setup.h"
 
-char InstallFolder[MAX_PATH];
-int SilentMode;
-int CreateShortcutsOption = 1;
-int StartAfterSetupOption = 1;
-long CommandLineLanguage = -1;
-int ToolWasRunning[kRunFlagCount];
-int LogoffNeeded;
-int ProgressClosed;
-HWND OwnerWindow;
-HWND ProgressPage;
-HWND PlaceholderWindow;
-ToolRecord ToolCatalogue[kToolRecordCount];
-
 namespace {
 
 constexpr long long kFiletimeWeek = 6048000000000LL;

@@ -61,9 +61,16 @@ class WashRun : public ::testing::Test {
     HWND box = WaitMessageBox(proc.pid, kProductTitle, timeoutMs);
     if (!box) return "<no box>";
     std::string text = MessageBoxText(box);
-    PressButton(box, button);
-    WaitUntil([&] { return !IsWindow(box); }, 3000);
+    Dismiss(box, button);
     return text;
+  }
+  // Presses the box's button until the box is gone (a box whose owner is being
+  // destroyed may miss the first press).
+  static void Dismiss(HWND box, int button) {
+    for (int attempt = 0; attempt < 3 && IsWindow(box); ++attempt) {
+      PressButton(box, button);
+      WaitUntil([&] { return !IsWindow(box); }, 2000);
+    }
   }
   std::string Caption(HWND page) { return WindowText(GetDlgItem(page, kWashButton)); }
   // A file held open without delete sharing: locked for the run.
@@ -127,7 +134,7 @@ TEST_F(WashRun, AStopDuringTheTempItemEndsTheRunQuietly) {
   ASSERT_NE(report, nullptr);
   EXPECT_EQ("S&top Washing", Caption(page));
   Send(page, WM_COMMAND, MAKEWPARAM(kWashButton, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, kWashButton)));
-  PressButton(report, IDOK);
+  Dismiss(report, IDOK);
   EXPECT_TRUE(WaitUntil([&] { return Caption(page) == "Clear Selected Items"; }, 5000));
   EXPECT_EQ(nullptr, WaitMessageBox(proc.pid, kProductTitle, 1500)) << "no summary after a stop";
   EXPECT_TRUE(FileExists(env.temp + "z49.dat"));
@@ -168,7 +175,7 @@ TEST_F(WashRun, ClosingTheSettingsDuringARunLetsItFinish) {
   ASSERT_NE(report, nullptr);
   PressButton(sheet, IDCANCEL);
   WaitUntil([&] { return !IsWindow(sheet); }, 5000);
-  PressButton(report, IDOK);
+  Dismiss(report, IDOK);
   EXPECT_EQ("Wash finished. 1 errors occured. 0 warnings issued.", Answer(IDOK));
   EXPECT_FALSE(FileExists(env.temp + "d"));
   CloseHandle(lock);

@@ -1,0 +1,348 @@
+// setup's install steps: the copy with its percentages and locked files (run in a
+// child copy of this program, so that its own folder is the setup folder), the
+// registration, the shortcuts and program starts, and the cleanup batch.
+#include <windows.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/cleanupbatch.h"
+#include "setup/setup.h"
+#include "setup_support.h"
+
+using setupt::Lines;
+using setupt::RemoveTree;
+using setupt::SetupRun;
+
+namespace {
+
+std::string Env(const char* name) {
+  char value[MAX_PATH] = {};
+  DWORD n = GetEnvironmentVariableA(name, value, MAX_PATH);
+  return n && n < MAX_PATH ? value : "";
+}
+
+// ---- The copy, in a child: this program copied into a setup folder runs
+// CopySetupFiles with a stand-in progress page whose status texts it records.
+
+std::vector<std::string> g_statuses;
+WNDPROC g_staticProc;
+LRESULT CALLBACK RecordingStatic(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_SETTEXT) g_statuses.push_back(reinterpret_cast<const char*>(lp));
+  return CallWindowProcA(g_staticProc, w, m, wp, lp);
+}
+
+TEST(SetupCopyChild, Run) {
+  std::string install = Env("QV_CHILD_INSTALL");
+  if (install.empty()) GTEST_SKIP() << "run by the copy tests in a child process";
+  LibSetProductInfo(GetModuleHandleA(nullptr), kProductTitle, "qv-Webdeck", "qvToolbarClass", "Toolbar", "Toolbar",
+                    kSettingsKey, "Quorvane.hlp", "toolbar.htm", "qvtoolbar.exe", 0, 0, 0, 0, 85, 71, "", "unused", 1);
+  LibInitialize(0, 49);
+  snprintf(InstallFolder, sizeof InstallFolder, "%s", install.c_str());
+  SilentMode = Env("QV_CHILD_SILENT") == "1";
+  ProgressPage = CreateWindowA("STATIC", "page", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  HWND status = CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 10, 10, ProgressPage,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS)), nullptr, nullptr);
+  g_staticProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingStatic)));
+  CopySetupFiles();
+  std::string log;
+  for (const std::string& s : g_statuses) log += s + "\r\n";
+  log += LogoffNeeded ? "logoff\r\n" : "no logoff\r\n";
+  qvt::WriteFile(Env("QV_CHILD_LOG"), log);
+}
+
+class SetupCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    source = qvt::TempFolder();
+    target = qvt::TempFolder();
+    log = qvt::TempFolder() + "statuses.txt";
+    for (const char* file : {"setup_steps_tests.exe", "Quorvane.dll"})
+      ASSERT_TRUE(CopyFileA(qvt::BinPath(file).c_str(), (source + file).c_str(), FALSE));
+  }
+  void TearDown() override {
+    RemoveTree(source);
+    RemoveTree(target);
+  }
+  // Runs the copy in the child; the process (still running when wait is false).
+  qvt::Process Child(bool silent = false) {
+    SetEnvironmentVariableA("QV_CHILD_INSTALL", target.c_str());
+    SetEnvironmentVariableA("QV_CHILD_LOG", log.c_str());
+    SetEnvironmentVariableA("QV_CHILD_SILENT", silent ? "1" : "0");
+    qvt::Process p = qvt::Start(source + "setup_steps_tests.exe", "--gtest_filter=SetupCopyChild.Run");
+    SetEnvironmentVariableA("QV_CHILD_INSTALL", nullptr);
+    return p;
+  }
+  std::vector<std::string> Statuses() { return Lines(log); }
+  std::string source, target, log;
+};
+
+TEST_F(SetupCopy, ThirtyFilesCountUpByFourAndStopAtOneHundred) {
+  for (int i = 0; i < 28; ++i) qvt::WriteFile(source + "file" + std::to_string(i) + ".dat", "x");
+  qvt::WriteFile(source + "setup.exe", "MZ");
+  CreateDirectoryA((source + "sub").c_str(), nullptr);
+  qvt::WriteFile(source + "sub\\inner.dat", "i");
+  qvt::Process child = Child();
+  ASSERT_TRUE(qvt::WaitExit(child, 30000));
+  qvt::Close(child);
+  std::vector<std::string> statuses = Statuses();
+  ASSERT_EQ(31u, statuses.size());
+  for (int i = 0; i < 30; ++i) {
+    int expected = 4 * (i + 1) > 100 ? 100 : 4 * (i + 1);
+    EXPECT_EQ("Copying Files: " + std::to_string(expected) + "%", statuses[i]);
+  }
+  EXPECT_EQ("no logoff", statuses[30]);
+  EXPECT_TRUE(qvt::FileExists(target + "file27.dat"));
+  EXPECT_FALSE(qvt::FileExists(target + "setup.exe"));
+  EXPECT_FALSE(qvt::FileExists(target + "sub"));
+}
+
+bool Pending(const std::string& path) {
+  std::vector<BYTE> raw;
+  DWORD type = 0;
+  if (!qvt::ReadRaw(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                    "PendingFileRenameOperations", &raw, &type))
+    return false;
+  std::string all(raw.begin(), raw.end()), want = path;
+  CharLowerA(&all[0]);
+  CharLowerA(&want[0]);
+  return all.find(want) != std::string::npos;
+}
+
+// A module in use is moved aside (past an older moved-aside file), replaced, and
+// the moved one is deleted at the next restart; the note about logging off follows.
+TEST_F(SetupCopy, AModuleInUseIsMovedAsideReplacedAndScheduled) {
+  ASSERT_TRUE(CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (source + "qvtoolbar.dll").c_str(), FALSE));
+  ASSERT_TRUE(qvt::WriteFile(target + "qvtoolbar.dll", std::string(4096, 'o')));
+  ASSERT_TRUE(qvt::WriteFile(target + "qvtoolbar.dll.delete_on_reboot", "older"));
+  HANDLE inUse = CreateFileA((target + "qvtoolbar.dll").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, inUse);
+  qvt::Process child = Child();
+  EXPECT_TRUE(qvt::WaitExit(child, 30000));
+  qvt::Close(child);
+  CloseHandle(inUse);
+  std::string copied, source;
+  qvt::ReadFile(target + "qvtoolbar.dll", &copied);
+  qvt::ReadFile(this->source + "qvtoolbar.dll", &source);
+  EXPECT_EQ(source, copied);
+  std::string aside;
+  EXPECT_TRUE(qvt::ReadFile(target + "qvtoolbar.dll.delete_on_reboot2", &aside));
+  EXPECT_EQ(std::string(4096, 'o'), aside);
+  EXPECT_TRUE(Pending(target + "qvtoolbar.dll.delete_on_reboot2"));
+  EXPECT_EQ("logoff", Statuses().back());
+}
+
+// A locked file that cannot even be moved: after about five seconds the question;
+// Cancel leaves the old file.
+TEST_F(SetupCopy, AFileThatStaysLockedIsAskedAboutAndCancelKeepsIt) {
+  ASSERT_TRUE(qvt::WriteFile(source + "notes.txt", "new"));
+  ASSERT_TRUE(qvt::WriteFile(target + "notes.txt", "old"));
+  HANDLE held = CreateFileA((target + "notes.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  DWORD start = GetTickCount();
+  qvt::Process child = Child();
+  HWND box = qvt::WaitMessageBox(child.pid, kProductTitle, 20000);
+  ASSERT_NE(nullptr, box);
+  EXPECT_GE(GetTickCount() - start, 4000u);
+  EXPECT_EQ("Cannot copy notes.txt.\r\n\r\nPlease close the application using it. Or, install into a different folder. "
+            "\r\n\r\nPress OK to try copying again.",
+            qvt::MessageBoxText(box));
+  qvt::PressButton(box, IDCANCEL);
+  EXPECT_TRUE(qvt::WaitExit(child, 10000));
+  qvt::Close(child);
+  CloseHandle(held);
+  std::string text;
+  qvt::ReadFile(target + "notes.txt", &text);
+  EXPECT_EQ("old", text);
+}
+
+// Given up after it was moved aside (its new copy cannot be read): the old file
+// goes back under its own name, so the installation is not left without it.
+TEST_F(SetupCopy, AFileGivenUpAfterTheMoveIsPutBack) {
+  ASSERT_TRUE(qvt::WriteFile(source + "data.dll", "new"));
+  ASSERT_TRUE(qvt::WriteFile(target + "data.dll", "old"));
+  HANDLE unreadable = CreateFileA((source + "data.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE inUse = CreateFileA((target + "data.dll").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, unreadable);
+  ASSERT_NE(INVALID_HANDLE_VALUE, inUse);
+  qvt::Process child = Child();
+  HWND box = qvt::WaitMessageBox(child.pid, kProductTitle, 20000);
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(0u, qvt::MessageBoxText(box).find("Cannot copy data.dll.\r\n\r\nClick OK to let setup close"));
+  qvt::PressButton(box, IDCANCEL);
+  EXPECT_TRUE(qvt::WaitExit(child, 10000));
+  qvt::Close(child);
+  CloseHandle(unreadable);
+  CloseHandle(inUse);
+  std::string text;
+  EXPECT_TRUE(qvt::ReadFile(target + "data.dll", &text));
+  EXPECT_EQ("old", text);
+  EXPECT_FALSE(qvt::FileExists(target + "data.dll.delete_on_reboot"));
+}
+
+TEST_F(SetupCopy, SilentModeGivesALockedFileUpWithoutAsking) {
+  ASSERT_TRUE(qvt::WriteFile(source + "notes.txt", "new"));
+  ASSERT_TRUE(qvt::WriteFile(target + "notes.txt", "old"));
+  HANDLE held = CreateFileA((target + "notes.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  qvt::Process child = Child(true);
+  EXPECT_TRUE(qvt::WaitExit(child, 30000)) << "given up after its rounds";
+  EXPECT_EQ(nullptr, qvt::WaitMessageBox(child.pid, nullptr, 0));
+  qvt::Close(child);
+  CloseHandle(held);
+  std::string text;
+  qvt::ReadFile(target + "notes.txt", &text);
+  EXPECT_EQ("old", text);
+}
+
+// ---- Registration.
+
+std::string Text(HKEY root, const char* key, const char* name) {
+  std::string value;
+  qvt::ReadString(root, key, name, &value);
+  return value;
+}
+
+TEST(SetupRegistration, EveryValueIsWrittenAndASecondRunGivesTheSame) {
+  SetupRun cleanup;  // removes what the registration wrote
+  LibSetProductInfo(GetModuleHandleA(nullptr), kProductTitle, "qv-Webdeck", "qvToolbarClass", "Toolbar", "Toolbar",
+                    kSettingsKey, "Quorvane.hlp", "toolbar.htm", "qvtoolbar.exe", 0, 0, 0, 0, 85, 71, "", "unused", 1);
+  snprintf(InstallFolder, sizeof InstallFolder, "%s", "C:\\Program Files\\Quorvane");
+  ToolCatalogue[kWebdeckTool].selected = 1;
+  qvt::WriteString(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0008-5A45-4C54-0040f2b7c15e}\\InProcServer32", nullptr, "old");
+  for (int run = 0; run < 2; ++run) {
+    qvt::WriteDword(HKEY_CURRENT_USER, "Software\\Quorvane", "DontShowUpdateMsg4", 1);
+    RegisterProduct();
+    EXPECT_EQ("C:\\Program Files\\Quorvane", Text(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath"));
+    const char* uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\qvToolbarClass";
+    EXPECT_EQ("Quorvane Webdeck", Text(HKEY_LOCAL_MACHINE, uninstall, "DisplayName"));
+    EXPECT_EQ("C:\\Program Files\\Quorvane\\uninstall.exe", Text(HKEY_LOCAL_MACHINE, uninstall, "UninstallString"));
+    const char* bho = "CLSID\\{00000000-000a-5A45-4C54-0040f2b7c15e}";
+    EXPECT_EQ("QV-Toolbar BHO", Text(HKEY_CLASSES_ROOT, bho, nullptr));
+    EXPECT_EQ("C:\\Program Files\\Quorvane\\qvtoolbar.dll",
+              Text(HKEY_CLASSES_ROOT, "CLSID\\{00000000-000b-5A45-4C54-0040f2b7c15e}\\InProcServer32", nullptr));
+    EXPECT_EQ("Apartment", Text(HKEY_CLASSES_ROOT, (std::string(bho) + "\\InProcServer32").c_str(), "ThreadingModel"));
+    EXPECT_EQ("QV-Toolbar", Text(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+                                 "{00000000-000b-5A45-4C54-0040f2b7c15e}"));
+    EXPECT_EQ("ZeltSettings", Text(HKEY_CLASSES_ROOT, ".qvg", nullptr));
+    EXPECT_EQ("Quorvane Settings", Text(HKEY_CLASSES_ROOT, "ZeltSettings", nullptr));
+    EXPECT_EQ("C:\\Program Files\\Quorvane\\Quorvane.dll,0", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\DefaultIcon", nullptr));
+    EXPECT_EQ("open", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell", nullptr));
+    EXPECT_EQ("&Import Settings", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\open", nullptr));
+    EXPECT_EQ("C:\\Program Files\\Quorvane\\qvtoolbar.exe \"%1\" %*",
+              Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\open\\command", nullptr));
+    EXPECT_EQ("&Edit", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\edit", nullptr));
+    EXPECT_EQ("NOTEPAD.EXE \"%1\"", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\edit\\command", nullptr));
+    EXPECT_EQ("C:\\Program Files\\Quorvane", Text(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "helpComplete.chm"));
+    EXPECT_FALSE(qvt::ValueExists(HKEY_CURRENT_USER, "Software\\Quorvane", "DontShowUpdateMsg4"));
+    HKEY old;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0008-5A45-4C54-0040f2b7c15e}", 0,
+                                           KEY_READ, &old));
+  }
+}
+
+// ---- Shortcuts and program starts, through a real setup run.
+
+TEST(SetupShortcuts, TheGroupItsLinksAndTheStarterCalls) {
+  SetupRun run;
+  qvt::WriteFile(run.setupFolder + "uninstall.exe", "MZ");  // a target for the uninstall link
+  char programs[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, programs, CSIDL_COMMON_PROGRAMS, FALSE);
+  std::string group = std::string(programs) + "\\Quorvane Webdeck";
+  // An Explorer window on the old group, and an old group with a stray file.
+  CreateDirectoryA(group.c_str(), nullptr);
+  qvt::WriteFile(group + "\\old.txt", "old");
+  HWND explorer = CreateWindowA("STATIC", group.c_str(), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  run.Start("/silent /nostart");
+  EXPECT_TRUE(run.Ends(30000));
+  qvt::WaitUntil([&] { return !IsWindow(explorer); }, 3000);
+  EXPECT_FALSE(IsWindow(explorer)) << "closed before its group went";
+  EXPECT_FALSE(qvt::FileExists(group + "\\old.txt"));
+  EXPECT_TRUE(qvt::FileExists(group + "\\Webdeck for IE, download pictures, Boss-Key.lnk"));
+  EXPECT_TRUE(qvt::FileExists(group + "\\zz Uninstall Quorvane Webdeck.lnk"));
+  EXPECT_FALSE(qvt::FileExists(group + "\\Quorvane Online Help.lnk")) << "its target is not shipped";
+  std::vector<std::string> calls;
+  qvt::WaitUntil([&] { return (calls = run.RunAsCalls()).size() >= 2; }, 5000);
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  bool explorerStarted = false, stopped = false;
+  for (const std::string& line : calls) {
+    explorerStarted = explorerStarted || line == "request: /keeprunas \"" + std::string(windows) + "\\explorer.exe\" " + group;
+    stopped = stopped || line == "request: /stoprunas";
+  }
+  EXPECT_TRUE(explorerStarted);
+  EXPECT_TRUE(stopped);
+}
+
+// ---- The cleanup batch.
+
+TEST(SetupBatch, TheTextLineByLineWithPercentSignsDoubled) {
+  CleanupBatch batch = {"C:\\Temp\\pkg 100%", "setup.exe", true, true, nullptr};
+  char text[2600];
+  ASSERT_TRUE(BuildCleanupBatchText(batch, "C:\\Temp\\delme1.bat", text, sizeof text));
+  EXPECT_EQ(std::string("\r\n@echo off\r\nset /a qvTries=0\r\n:myLabel\r\n"
+                        "del \"C:\\Temp\\pkg 100%%\\setup.exe\"\r\n"
+                        "del \"C:\\Temp\\pkg 100%%\\Quorvane.dll\"\r\n"
+                        "set /a qvTries+=1\r\n"
+                        "if %qvTries% GEQ 120 goto qvDone\r\n"
+                        "if exist \"C:\\Temp\\pkg 100%%\\setup.exe\" ping -n 2 127.0.0.1 >nul\r\n"
+                        "if exist \"C:\\Temp\\pkg 100%%\\setup.exe\" goto myLabel\r\n"
+                        "if exist \"C:\\Temp\\pkg 100%%\\Quorvane.dll\" ping -n 2 127.0.0.1 >nul\r\n"
+                        "if exist \"C:\\Temp\\pkg 100%%\\Quorvane.dll\" goto myLabel\r\n"
+                        ":qvDone\r\n"
+                        "rd \"C:\\Temp\\pkg 100%%\"\r\n"
+                        "del \"C:\\Temp\\delme1.bat\"\r\n"),
+            text);
+  batch.removeFolder = false;
+  ASSERT_TRUE(BuildCleanupBatchText(batch, "C:\\Temp\\delme1.bat", text, sizeof text));
+  EXPECT_EQ(std::string::npos, std::string(text).find("rd "));
+}
+
+std::string TempPath() {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  return temp;
+}
+
+// From a package unpacked in TEMP: the other files go at once, the batch removes
+// setup.exe and Quorvane.dll after setup has ended (the taken delme1 is skipped),
+// and a subfolder keeps the folder.
+TEST(SetupBatch, APackageInTempIsRemovedAfterSetup) {
+  SetupRun run(true);
+  CreateDirectoryA((run.setupFolder + "sub").c_str(), nullptr);
+  qvt::WriteFile(run.setupFolder + "sub\\keep.txt", "k");
+  std::string first = TempPath() + "delme1.bat";
+  qvt::WriteFile(first, "rem ours");
+  HANDLE taken = CreateFileA(first.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  run.Start("/silent /nostart /noshort /sfxstart");
+  EXPECT_TRUE(run.Ends(30000));
+  EXPECT_FALSE(qvt::FileExists(run.setupFolder + "qvtoolbar.exe")) << "the other files go at once";
+  EXPECT_TRUE(qvt::WaitUntil([&] { return !qvt::FileExists(run.setupFolder + "setup.exe") &&
+                                          !qvt::FileExists(run.setupFolder + "Quorvane.dll"); },
+                             20000));
+  EXPECT_TRUE(qvt::FileExists(run.setupFolder + "sub\\keep.txt"));
+  EXPECT_TRUE(qvt::WaitUntil([&] { return !qvt::FileExists(TempPath() + "delme2.bat"); }, 10000)) << "it deleted itself";
+  CloseHandle(taken);
+  std::string ours;
+  qvt::ReadFile(first, &ours);
+  EXPECT_EQ("rem ours", ours);
+  DeleteFileA(first.c_str());
+}
+
+// "/sfxstart" given to a setup outside TEMP (a download folder, a drive root): nothing goes.
+TEST(SetupBatch, OutsideTempNothingIsDeleted) {
+  SetupRun run;
+  qvt::WriteFile(run.setupFolder + "holiday.jpg", "photo");
+  run.Start("/silent /nostart /noshort /sfxstart");
+  EXPECT_TRUE(run.Ends(30000));
+  qvt::WaitUntil([] { return false; }, 2000);
+  EXPECT_TRUE(qvt::FileExists(run.setupFolder + "holiday.jpg"));
+  EXPECT_TRUE(qvt::FileExists(run.setupFolder + "setup.exe"));
+  EXPECT_FALSE(qvt::FileExists(TempPath() + "delme1.bat"));
+}
+
+}  // namespace
