@@ -198,7 +198,8 @@ const char* const kToolFiles[kToolFileCount] = {
     // Drivers and data.
     "qvtoolbar.dll", "qvtweak.dll", "qvkeys.sys", "qvmouse.sys", "qvhook.dll", "qvhook64.dll",
     "qvbackup.dat", "qvsync.dat", "qvnotes.dat", "qvcal.dat", "qvclip.dat", "qvtimer.dat",
-    "qvlaunch.dat", "qvkeys.dat", "qvwinman.dat", "qvstartup.dat", "qvrename.dat",
+    "qvlaunch.dat", "qvkeys.dat", "qvwinman.dat", "qvstartup.dat", "qvrename.dat", "qvsearch.dat",
+    "qvscreens.dat",
 };
 
 const char* const kShellExtensions[kShellExtensionCount] = {

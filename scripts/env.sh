@@ -81,6 +81,8 @@ qv_wine_up() {
   wineserver -p </dev/null >/dev/null 2>&1 || true
   # A new win64 prefix complains about syswow64 and may exit nonzero; it is usable.
   qv_wine wineboot -i </dev/null >/dev/null 2>&1 || true
+  # A crash prints its backtrace and ends the program instead of waiting in a dialog.
+  qv_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
   qv_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Quorvane /f </dev/null >/dev/null 2>&1 || true
   qv_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Quorvane /d 1024x768 /f </dev/null >/dev/null 2>&1 || true
   # The desktop itself, started here with its streams closed so that no test

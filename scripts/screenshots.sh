@@ -15,10 +15,9 @@ mkdir -p "$out"
 unset DISPLAY
 qv_display xvfb
 trap 'qv_wine_down; qv_display_down' EXIT
-[ -d "$WINEPREFIX/drive_c" ] || qv_wine_up
-wineserver -p </dev/null >/dev/null 2>&1 || true
-qv_wine explorer /desktop=Quorvane,1024x768 </dev/null >/dev/null 2>&1 &
-sleep 2
+# A Wine server left from another display would put the windows there: start afresh.
+qv_wine_down
+qv_wine_up
 bin=$QV_BUILD/bin
 client() { qv_wine "$bin/qvtbclient.exe" "$@" </dev/null >/dev/null 2>&1 || true; }
 shot() { sleep "${2:-2}"; import -window root -crop 1024x768+0+0 "$out/$1.png"; echo "$out/$1.png"; }
@@ -36,3 +35,33 @@ shot delete-options
 press "File Delete Options" 2
 client post WM_CLOSE
 sleep 1
+
+# Setup: the options page (English, then German from the language file), the
+# question on Cancel, the progress page at its end; then the uninstaller's question.
+setup_folder=$QV_BUILD/setupfolder
+options="Quorvane Webdeck Setup"
+qv_wine "$setup_folder/setup.exe" /path: 'C:\qvshots' </dev/null >/dev/null 2>&1 &
+press "$options" wait 30
+shot setup-options
+press "$options" 2                        # Cancel
+shot setup-cancel-question
+press "Quorvane Webdeck" 7               # No: back to the options
+press "$options" check 1003
+press "$options" 1                        # Next
+press "Quorvane Setup" wait 30
+shot setup-progress-end 8
+press "Quorvane Setup" 1                  # Close
+sleep 2
+qv_wine "$bin/qvtbclient.exe" post WM_CLOSE </dev/null >/dev/null 2>&1 || true
+qv_wine "$setup_folder/setup.exe" '/language:2' /path: 'C:\qvshots' </dev/null >/dev/null 2>&1 &
+press "$options" wait 30   # the caption is not translated
+shot setup-options-german
+press "$options" 2        # Abbrechen
+press "Quorvane Webdeck" 6               # Ja
+sleep 2
+qv_wine 'C:\qvshots\uninstall.exe' </dev/null >/dev/null 2>&1 &
+press "Quorvane Havrel" wait 30
+shot uninstall-question
+press "Quorvane Havrel" 1                 # OK
+shot uninstall-done 6
+press "Quorvane Havrel" 1

@@ -102,6 +102,35 @@ TEST(Hotkeys, FlagsMapToModifiersAndTheExtendedFlagToTheWindowsKey) {
   EXPECT_EQ(static_cast<UINT>(MOD_ALT), HotkeyModifiers(1056));  // Alt+Space
 }
 
+// Every row of every table is filled: a missing row would be a null name.
+TEST(Catalogue, EveryRowIsFilled) {
+  for (const FamilyTool& tool : kFamilyTools) EXPECT_TRUE(tool.name && tool.files);
+  for (const ToolClass& row : kSetupClasses) EXPECT_TRUE(row.windowClass && row.label && row.runFlag < kRunFlagCount);
+  for (const ToolClass& row : kUninstallClasses) EXPECT_TRUE(row.windowClass && row.label);
+  auto filled = [](const char* const* rows, int count) {
+    for (int i = 0; i < count; ++i)
+      if (!rows[i] || !rows[i][0]) return false;
+    return true;
+  };
+  EXPECT_TRUE(filled(kSetupTitles, kSetupTitleCount));
+  EXPECT_TRUE(filled(kUninstallTitles, kUninstallTitleCount));
+  EXPECT_TRUE(filled(kHelpValues, kHelpValueCount));
+  EXPECT_TRUE(filled(kProgramNames, kProgramNameCount));
+  EXPECT_TRUE(filled(kToolFiles, kToolFileCount));
+  EXPECT_TRUE(filled(kShellExtensions, kShellExtensionCount));
+  EXPECT_TRUE(filled(kToolLogs, kToolLogCount));
+  for (const ToolRestart& row : kToolRestarts) EXPECT_TRUE(row.exe && row.startSwitch && row.runFlag < kRunFlagCount);
+  for (const ToolShortcut& row : kToolShortcuts) EXPECT_TRUE(row.label && row.description && row.exe && row.tool < kFamilyToolCount);
+  // The rows the product itself relies on.
+  EXPECT_STREQ("qvToolbarClass", kSetupClasses[8].windowClass);
+  EXPECT_STREQ("Toolbar, ", kSetupClasses[8].label);
+  EXPECT_STREQ("Webdeck ", kToolShortcuts[0].label);
+  for (const char* title : kSetupTitles) {
+    EXPECT_EQ(nullptr, strstr("Quorvane Webdeck Setup", title)) << "would close setup's own page";
+    EXPECT_EQ(nullptr, strstr("Quorvane Setup", title));
+  }
+}
+
 TEST(Catalogue, OnlyTheFamilysProgramNamesExactly) {
   EXPECT_STREQ("Webdeck", kFamilyTools[kWebdeckTool].name);
   for (const char* name : {"qvtoolbar.exe", "QVTOOLBAR.EXE", "qvhavrel.exe", "qvuac.exe", "qvrunas.exe"})

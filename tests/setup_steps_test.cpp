@@ -249,7 +249,6 @@ TEST(SetupRegistration, EveryValueIsWrittenAndASecondRunGivesTheSame) {
 
 TEST(SetupShortcuts, TheGroupItsLinksAndTheStarterCalls) {
   SetupRun run;
-  qvt::WriteFile(run.setupFolder + "uninstall.exe", "MZ");  // a target for the uninstall link
   char programs[MAX_PATH] = {};
   SHGetSpecialFolderPathA(nullptr, programs, CSIDL_COMMON_PROGRAMS, FALSE);
   std::string group = std::string(programs) + "\\Quorvane Webdeck";

@@ -10,12 +10,43 @@ namespace {
 
 int g_runs = 0;
 
-const char* const kSetupFiles[] = {"setup.exe", "Quorvane.dll", "qvtoolbar.exe", "qvuac.exe", "qvrunas.exe"};
+const char* const kSetupFiles[] = {"setup.exe", "uninstall.exe", "Quorvane.dll", "qvtoolbar.exe", "qvuac.exe", "qvrunas.exe"};
 
 std::string CommonPrograms() {
   char path[MAX_PATH] = {};
   SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_PROGRAMS, FALSE);
   return path;
+}
+
+// Setup opens an Explorer window on the new group through the run-as helper; that
+// window's process would outlive the test and keep the test runner waiting on its
+// output. It is closed (or ended) here, after waiting for it when it was asked for.
+void CloseGroupWindow(const std::string& group, bool opened) {
+  HWND window = nullptr;
+  auto find = [&] {
+    for (const char* cls : {"ExplorerWClass", "CabinetWClass"})
+      for (const char* title : {group.c_str(), kProductTitle})
+        if ((window = FindWindowA(cls, title)) != nullptr) return true;
+    return false;
+  };
+  if (!(opened ? qvt::WaitUntil(find, 10000) : find())) return;
+  DWORD pid = 0, desktopPid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  GetWindowThreadProcessId(GetDesktopWindow(), &desktopPid);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  if (qvt::WaitUntil([&] { return !IsWindow(window); }, 5000) || !pid || pid == desktopPid) return;
+  if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+}
+
+void DeleteValue(HKEY root, const char* path, const char* name) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueA(key, name);
+  RegCloseKey(key);
 }
 
 }  // namespace
@@ -71,11 +102,12 @@ SetupRun::~SetupRun() {
     qvt::Kill(process);
   }
   qvt::Close(process);
+  std::string group = CommonPrograms() + "\\" + kProductTitle;
+  bool explorerAsked = false;
+  for (const std::string& line : RunAsCalls()) explorerAsked = explorerAsked || line.find("explorer.exe") != std::string::npos;
+  CloseGroupWindow(group, explorerAsked);
   qvt::KillAll("qvrunas.exe");
   qvt::KillAll("qvtoolbar.exe");
-  // An Explorer window that setup opened on the group.
-  std::string group = CommonPrograms() + "\\" + kProductTitle;
-  if (HWND explorer = FindWindowA(nullptr, group.c_str())) PostMessageA(explorer, WM_CLOSE, 0, 0);
   RemoveTree(group + "\\");
   RemoveTree(installFolder);
   RemoveTree(setupFolder);
@@ -84,14 +116,9 @@ SetupRun::~SetupRun() {
   for (const char* key : {".qvg", "ZeltSettings", "CLSID\\{00000000-000a-5A45-4C54-0040f2b7c15e}",
                           "CLSID\\{00000000-000b-5A45-4C54-0040f2b7c15e}"})
     qvt::DeleteTree(HKEY_CLASSES_ROOT, key);
-  for (const char* value : {"{00000000-000a-5A45-4C54-0040f2b7c15e}", "{00000000-000b-5A45-4C54-0040f2b7c15e}"}) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved", 0,
-                      KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-      RegDeleteValueA(key, value);
-      RegCloseKey(key);
-    }
-  }
+  for (const char* value : {"{00000000-000a-5A45-4C54-0040f2b7c15e}", "{00000000-000b-5A45-4C54-0040f2b7c15e}"})
+    DeleteValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved", value);
+  DeleteValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "helpComplete.chm");
   qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
   qvt::DeleteTree(HKEY_CURRENT_USER, kFamilyKey);
   qvt::DeleteTree(HKEY_CURRENT_USER, kSettingsKey);

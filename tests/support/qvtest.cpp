@@ -82,6 +82,18 @@ void KillAll(const char* exeName, DWORD timeoutMs) {
   }
 }
 
+bool IsRunning(const char* exeName) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 pe = {};
+  pe.dwSize = sizeof pe;
+  bool found = false;
+  for (BOOL ok = Process32First(snap, &pe); ok && !found; ok = Process32Next(snap, &pe))
+    found = lstrcmpiA(pe.szExeFile, exeName) == 0 && pe.th32ProcessID != GetCurrentProcessId();
+  CloseHandle(snap);
+  return found;
+}
+
 namespace {
 struct FindData {
   const char* cls;

@@ -25,6 +25,8 @@ void Kill(Process& p);
 void Close(Process& p);
 // Ends every running process of that file name (e.g. "qvtoolbar.exe"); waits up to timeoutMs.
 void KillAll(const char* exeName, DWORD timeoutMs = 5000);
+// A process of that file name runs (other than this one).
+bool IsRunning(const char* exeName);
 
 // Polls every 20 ms until cond() is true or the time is up.
 template <typename F>

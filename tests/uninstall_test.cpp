@@ -1,0 +1,313 @@
+// uninstall.exe: the confirmation, the relaunch from TEMP, the removal of what
+// setup installed (compared with the machine before the installation), files in
+// use, a damaged install path, and its self-deleting batch.
+#include <windows.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "setup_support.h"
+
+using namespace setupt;
+
+namespace {
+
+constexpr const char* kHavrel = "Quorvane Havrel";
+constexpr const char* kConfirmText = "This will uninstall Quorvane Havrel, and remove all user defined settings.";
+constexpr const char* kNoPath = "Cannot find install path to remove files.";
+constexpr const char* kScheduled =
+    "Uninstall finished. One or more files have been scheduled for deletion after the next reboot.";
+
+std::string Temp() {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  return temp;
+}
+
+std::string Special(int csidl) {
+  char path[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
+  return path;
+}
+
+// Runs uninstall.exe from folder and answers the confirmation; then answers every
+// other box of the uninstaller (OK), in whichever process it runs, until no
+// uninstall.exe runs any more. The texts of all boxes, in order.
+struct Uninstall {
+  std::vector<std::string> boxes;
+  bool Run(const std::string& folder, int answer = IDOK, const std::string& arguments = "") {
+    qvt::Process first = qvt::Start(folder + "uninstall.exe", arguments);
+    bool confirmed = !arguments.empty();
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 40000) {
+      for (HWND w : qvt::ListTop("#32770", 0)) {
+        if (!qvt::IsMessageBox(w) || qvt::WindowText(w) != kHavrel || !IsWindowVisible(w)) continue;
+        boxes.push_back(qvt::MessageBoxText(w));
+        qvt::PressButton(w, confirmed ? IDOK : answer);
+        confirmed = true;
+        qvt::WaitUntil([&] { return !IsWindow(w); }, 3000);
+      }
+      if (qvt::WaitExit(first, 0) && !qvt::IsRunning("uninstall.exe")) break;
+      qvt::WaitUntil([] { return false; }, 200);
+    }
+    bool ended = qvt::WaitExit(first, 0);
+    qvt::Close(first);
+    return ended && !qvt::IsRunning("uninstall.exe");
+  }
+};
+
+// The part of the machine an installation could touch, as "path=value" lines.
+void Walk(HKEY root, const std::string& name, const std::string& path, std::set<std::string>* out) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  out->insert(name + "\\" + path);
+  std::vector<char> nameBuffer(16384);
+  std::vector<BYTE> dataBuffer(4096);
+  char* valueName = nameBuffer.data();
+  BYTE* data = dataBuffer.data();
+  for (DWORD i = 0; i < 20000; ++i) {
+    DWORD nameSize = static_cast<DWORD>(nameBuffer.size()), dataSize = static_cast<DWORD>(dataBuffer.size()), type = 0;
+    LONG rc = RegEnumValueA(key, i, valueName, &nameSize, nullptr, &type, data, &dataSize);
+    if (rc == ERROR_MORE_DATA) {
+      out->insert(name + "\\" + path + "|" + valueName + "=<large>");
+      continue;
+    }
+    if (rc != ERROR_SUCCESS) break;
+    out->insert(name + "\\" + path + "|" + valueName + "=" + std::string(reinterpret_cast<char*>(data), dataSize));
+  }
+  std::vector<std::string> children;
+  for (DWORD i = 0;; ++i) {
+    char child[1024];
+    DWORD size = sizeof child;
+    if (RegEnumKeyExA(key, i, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    children.push_back(child);
+  }
+  RegCloseKey(key);
+  for (const std::string& child : children)
+    if (child != "Perflib")  // the system's performance texts, made up at each read
+      Walk(root, name, path.empty() ? child : path + "\\" + child, out);
+}
+
+// The entries of a folder, down to that many levels; links to folders are listed but
+// not entered (Wine's Desktop is one, to the Unix home folder).
+void Files(const std::string& folder, int depth, std::set<std::string>* out) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    out->insert(folder + "\\" + name);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        depth > 1)
+      Files(folder + "\\" + name, depth - 1, out);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+}
+
+// Wine keeps its own state here while programs run; none of it is the product's.
+bool IsNoise(const std::string& line) {
+  for (const char* noise : {"\\Software\\Wine", "MuiCache", "\\Explorer\\", "\\Quorvane\\Quorvanes|AboutUpdateLast",
+                            "Quorvane Settings before Setup", "ShellNoRoam", "\\RecentDocs"})
+    if (line.find(noise) != std::string::npos) return true;
+  return false;
+}
+
+std::set<std::string> Snapshot(const std::string& installFolder) {
+  std::set<std::string> all;
+  Walk(HKEY_LOCAL_MACHINE, "HKLM", "Software", &all);
+  Walk(HKEY_CURRENT_USER, "HKCU", "Software", &all);
+  Files(installFolder.substr(0, installFolder.size() - 1), 8, &all);
+  // Groups and their links in the menus; single links elsewhere.
+  for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) Files(Special(csidl), 2, &all);
+  for (int csidl : {CSIDL_STARTMENU, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTUP}) Files(Special(csidl), 1, &all);
+  Files(Temp().substr(0, Temp().size() - 1), 1, &all);
+  std::set<std::string> kept;
+  for (const std::string& line : all)
+    if (!IsNoise(line)) kept.insert(line);
+  return kept;
+}
+
+std::string Difference(const std::set<std::string>& a, const std::set<std::string>& b) {
+  std::string out;
+  for (const std::string& line : a)
+    if (!b.count(line)) out += "  - " + line.substr(0, 200) + "\n";
+  for (const std::string& line : b)
+    if (!a.count(line)) out += "  + " + line.substr(0, 200) + "\n";
+  return out;
+}
+
+// The whole cycle: install, run the program, uninstall; afterwards the machine is as
+// before, but for the file in use (scheduled twice over) and the backup and stamp.
+TEST(UninstallCycle, EverythingSetupWroteGoesAndNothingElse) {
+  SetupRun run;
+  // Empty company keys that earlier runs left; the uninstaller removes them.
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Quorvane");
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
+  std::set<std::string> before = Snapshot(run.installFolder);
+  run.Start("/silent /nostart");
+  ASSERT_TRUE(run.Ends(30000));
+  ASSERT_TRUE(qvt::FileExists(run.installFolder + "uninstall.exe"));
+  HWND main = nullptr;
+  qvt::Process tray = qvt::Start(run.installFolder + "qvtoolbar.exe", "/s");
+  main = qvt::WaitTop("qvToolbarClass", nullptr, tray.pid, 10000);
+  ASSERT_NE(nullptr, main);
+  // A file of the catalogue, held open as a running tool would hold it.
+  HANDLE held = CreateFileA((run.installFolder + "Toolbar_Lang.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                     CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(run.installFolder));
+  EXPECT_TRUE(qvt::WaitExit(tray, 5000)) << "the running program was closed";
+  qvt::Close(tray);
+  CloseHandle(held);
+  ASSERT_GE(uninstall.boxes.size(), 2u);
+  EXPECT_EQ(kConfirmText, uninstall.boxes[0]);
+  EXPECT_EQ(kScheduled, uninstall.boxes.back());
+  // The file in use, scheduled twice over; everything else is gone.
+  std::string list;
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  qvt::ReadFile(std::string(windows) + "\\wininit.ini", &list);
+  EXPECT_NE(std::string::npos, list.find("NUL=")) << list;
+  DeleteFileA((run.installFolder + "Toolbar_Lang.txt").c_str());
+  RemoveDirectoryA(run.installFolder.c_str());
+  std::set<std::string> after = Snapshot(run.installFolder);
+  // Setup's stamp of the last update check stays, and with it its keys.
+  if (qvt::ValueExists(HKEY_CURRENT_USER, "Software\\Quorvane\\Quorvanes", "AboutUpdateLast"))
+    for (const char* key : {"HKCU\\Software\\Quorvane", "HKCU\\Software\\Quorvane\\Quorvanes"}) {
+      before.erase(key);
+      after.erase(key);
+    }
+  EXPECT_EQ("", Difference(before, after));
+  DeleteFileA((std::string(windows) + "\\wininit.ini").c_str());
+}
+
+TEST(UninstallFlow, CancelChangesNothing) {
+  SetupRun run;
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(run.installFolder, IDCANCEL));
+  EXPECT_TRUE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
+  EXPECT_TRUE(qvt::ValueExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\qvToolbarClass",
+                               "UninstallString"));
+  EXPECT_FALSE(qvt::FileExists(Temp() + "uninstall.exe"));
+}
+
+// Without "InstallPath" the message comes, no file is touched, and the rest still goes;
+// an old copy in TEMP is overwritten, and the batch removes the copies.
+TEST(UninstallFlow, AMissingInstallPathTouchesNoFileButTheRestGoes) {
+  SetupRun run;
+  run.Start("/silent /nostart");
+  ASSERT_TRUE(run.Ends(30000));
+  HKEY family;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFamilyKey, 0, KEY_SET_VALUE, &family));
+  RegDeleteValueA(family, "InstallPath");
+  RegCloseKey(family);
+  qvt::WriteFile(Temp() + "uninstall.exe", "an old copy");
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(run.installFolder));
+  ASSERT_EQ(2u, uninstall.boxes.size());
+  EXPECT_EQ(kNoPath, uninstall.boxes[1]);
+  EXPECT_TRUE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
+  EXPECT_FALSE(qvt::ValueExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\qvToolbarClass",
+                                "UninstallString"));
+  EXPECT_FALSE(qvt::FileExists(Special(CSIDL_COMMON_PROGRAMS) + "\\Quorvane Webdeck"));
+  std::string type;
+  EXPECT_FALSE(qvt::ReadString(HKEY_CLASSES_ROOT, ".qvg", nullptr, &type));
+  EXPECT_TRUE(qvt::WaitUntil([] { return !qvt::FileExists(Temp() + "uninstall.exe") &&
+                                         !qvt::FileExists(Temp() + "quorvane.dll"); },
+                             20000))
+      << "the batch removed the copies";
+}
+
+// A damaged "InstallPath" naming a root or a shared folder: its sound and help files
+// and its Help and Sounds folders all survive.
+TEST(UninstallFlow, ARootOrSharedFolderAsInstallPathKeepsItsFiles) {
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  for (const std::string& folder : {std::string("C:\\"), std::string(windows) + "\\", Special(CSIDL_PROGRAM_FILES) + "\\"}) {
+    for (const char* file : {"qvsentinel.wav", "qvsentinel.hlp"}) qvt::WriteFile(folder + file, "keep");
+    bool hadHelp = qvt::FileExists(folder + "Help"), hadSounds = qvt::FileExists(folder + "Sounds");
+    CreateDirectoryA((folder + "Help").c_str(), nullptr);
+    CreateDirectoryA((folder + "Sounds").c_str(), nullptr);
+    qvt::WriteFile(folder + "Help\\qvsentinel.txt", "keep");
+    qvt::WriteFile(folder + "Sounds\\qvsentinel.txt", "keep");
+    qvt::WriteString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", folder.substr(0, folder.size() == 3 ? 3 : folder.size() - 1).c_str());
+    std::string from = qvt::TempFolder();
+    CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
+    CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+    Uninstall uninstall;
+    EXPECT_TRUE(uninstall.Run(from, IDOK, "/internally"));
+    for (const char* file : {"qvsentinel.wav", "qvsentinel.hlp", "Help\\qvsentinel.txt", "Sounds\\qvsentinel.txt"})
+      EXPECT_TRUE(qvt::FileExists(folder + file)) << folder << file;
+    EXPECT_EQ(1u, uninstall.boxes.size()) << folder;
+    if (!uninstall.boxes.empty()) {
+      EXPECT_EQ(kNoPath, uninstall.boxes[0]);
+    }
+    for (const char* file : {"qvsentinel.wav", "qvsentinel.hlp", "Help\\qvsentinel.txt", "Sounds\\qvsentinel.txt"})
+      DeleteFileA((folder + file).c_str());
+    if (!hadHelp) RemoveDirectoryA((folder + "Help").c_str());
+    if (!hadSounds) RemoveDirectoryA((folder + "Sounds").c_str());
+    RemoveTree(from);
+  }
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
+}
+
+// Sound files whatever the case of their extension; a parent without "\Quorvane" stays.
+TEST(UninstallFlow, UpperCaseSoundFilesGoAndAPlainParentStays) {
+  std::string parent = "C:\\qvparent\\", folder = parent + "Webdeck\\";
+  CreateDirectoryA(parent.c_str(), nullptr);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  qvt::WriteFile(folder + "KNOCK.WAV", "w");
+  qvt::WriteFile(folder + "Quorvane.dll", "d");
+  qvt::WriteString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", (parent + "Webdeck").c_str());
+  std::string from = qvt::TempFolder();
+  CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
+  CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(from, IDOK, "/internally"));
+  EXPECT_TRUE(uninstall.boxes.empty());
+  EXPECT_FALSE(qvt::FileExists(folder + "KNOCK.WAV"));
+  EXPECT_FALSE(qvt::FileExists(folder));
+  EXPECT_TRUE(qvt::FileExists(parent));
+  RemoveTree(parent);
+  RemoveTree(from);
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
+}
+
+// With all 200 batch names taken, no batch: the TEMP copies stay.
+TEST(UninstallFlow, AllBatchNamesTakenLeavesTheCopies) {
+  std::vector<std::string> taken;
+  for (int i = 1; i <= 200; ++i) {
+    std::string name = Temp() + "delme" + std::to_string(i) + ".bat";
+    if (!qvt::FileExists(name)) {
+      qvt::WriteFile(name, "rem taken");
+      taken.push_back(name);
+    }
+  }
+  SetupRun run;
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  qvt::Process first = qvt::Start(run.installFolder + "uninstall.exe", "");
+  HWND confirm = qvt::WaitMessageBox(first.pid, kHavrel, 10000);
+  ASSERT_NE(nullptr, confirm);
+  qvt::PressButton(confirm, IDOK);
+  EXPECT_TRUE(qvt::WaitExit(first, 20000));
+  qvt::Close(first);
+  EXPECT_TRUE(qvt::WaitUntil([&] { return !qvt::FileExists(run.installFolder + "qvtoolbar.exe"); }, 20000));
+  qvt::WaitUntil([] { return false; }, 3000);
+  EXPECT_TRUE(qvt::FileExists(Temp() + "uninstall.exe"));
+  EXPECT_TRUE(qvt::FileExists(Temp() + "quorvane.dll"));
+  for (const std::string& name : taken) DeleteFileA(name.c_str());
+  qvt::KillAll("uninstall.exe");
+  DeleteFileA((Temp() + "uninstall.exe").c_str());
+  DeleteFileA((Temp() + "quorvane.dll").c_str());
+}
+
+}  // namespace

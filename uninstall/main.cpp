@@ -1,0 +1,137 @@
+// uninstall: confirms, stops the family's tools, removes its uninstall entries,
+// and runs a copy of itself from TEMP ("/internally") that removes shortcuts,
+// registry entries and files; a self-deleting batch removes the TEMP copies.
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "common/cleanupbatch.h"
+#include "common/paths.h"
+#include "lib/Quorvane.h"
+#include "uninstall/uninstall.h"
+
+namespace {
+
+constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+void ShowBox(const char* text, UINT style) { MessageBoxA(nullptr, text, kHavrelTitle, style); }
+
+// The uninstall entries: the identity's own and this product's.
+void DeleteUninstallEntries() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  RegDeleteKeyA(key, "qvHavrelClass");
+  RegDeleteKeyA(key, "qvToolbarClass");
+  RegCloseKey(key);
+}
+
+bool TempFolder(char* out, size_t cap) {
+  DWORD n = GetTempPathA(static_cast<DWORD>(cap), out);
+  if (n == 0 || n >= cap) return false;
+  CreateDirectoryA(out, nullptr);
+  return AddTrailingBackslash(out, cap);
+}
+
+// Copies itself and the library into TEMP and starts the copy with "/internally".
+bool RelaunchFromTemp() {
+  char program[MAX_PATH] = {}, temp[MAX_PATH], folder[MAX_PATH], copy[MAX_PATH], library[MAX_PATH],
+      libraryCopy[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || !TempFolder(temp, sizeof temp) || !FolderPart(folder, sizeof folder, program) ||
+      !JoinPath(copy, sizeof copy, temp, "uninstall.exe") || !JoinPath(library, sizeof library, folder, "Quorvane.dll") ||
+      !JoinPath(libraryCopy, sizeof libraryCopy, temp, "quorvane.dll"))
+    return false;
+  if (!CopyFileA(program, copy, FALSE)) {
+    ShowBox("Cannot copy uninstall.exe to TEMP.", MB_OK | MB_ICONERROR);
+    return false;
+  }
+  if (!CopyFileA(library, libraryCopy, FALSE)) {
+    ShowBox("Cannot copy Quorvane.dll to TEMP.", MB_OK | MB_ICONERROR);
+    return false;
+  }
+  INT_PTR started = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, copy, "/internally", temp, SW_MINIMIZE));
+  if (started <= 32) {
+    LibShowStartError(started, "Cannot start uninstall.exe in TEMP.");
+    return false;
+  }
+  return true;
+}
+
+void StartUacHelper(const char* folder) {
+  char helper[MAX_PATH];
+  if (!folder[0] || !JoinPath(helper, sizeof helper, folder, "qvuac.exe")) return;
+  ShellExecuteA(nullptr, nullptr, helper, "/delete /runas /silent", nullptr, SW_SHOWNORMAL);
+}
+
+// The group folder named group in a special folder.
+void DeleteStartMenuGroup(int csidl, const char* group) {
+  LPITEMIDLIST list = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list) return;
+  char path[MAX_PATH] = {};
+  BOOL found = SHGetPathFromIDListA(list, path);
+  LibFreeIdList(list);
+  char folder[MAX_PATH];
+  if (found && path[0] && JoinPath(folder, sizeof folder, path, group)) LibDeleteFolder(folder, 1);
+}
+
+void WriteBatch() {
+  char temp[MAX_PATH];
+  if (!TempFolder(temp, sizeof temp)) return;
+  CleanupBatch batch = {temp, "uninstall.exe", false, false, temp};
+  WriteAndStartCleanupBatch(batch);
+}
+
+void RemovalRun() {
+  char folder[LIB_SETTING_CHARS + 1] = {};
+  if (!LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", folder)) {
+    folder[0] = 0;
+    ShowBox("Cannot find install path to remove files.", MB_OK);
+  }
+  size_t root = PathRootLength(folder);
+  for (size_t n = strlen(folder); n > root && EndsWithBackslash(folder);) folder[--n] = 0;
+  StartUacHelper(folder);
+  for (int csidl : {CSIDL_STARTUP, CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY}) LibDeleteShortcuts(csidl);
+  for (int csidl : {CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
+    DeleteStartMenuGroup(csidl, kHavrelTitle);
+    DeleteStartMenuGroup(csidl, kProductTitle);
+  }
+  RemoveRegistryEntries();
+  if (strlen(folder) > 1 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) {
+    // A damaged value naming a root or a shared folder would take files of others with it.
+    if (IsRemovableInstallFolder(folder)) RemoveFiles(folder);
+    else ShowBox("Cannot find install path to remove files.", MB_OK);
+  }
+  LibRegDeleteValue(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath");
+  // The family's keys stay while another product of the family keeps its values there.
+  DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, kFamilyKey);
+  DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
+  if (FilesScheduled)
+    ShowBox("Uninstall finished. One or more files have been scheduled for deletion after the next reboot.", MB_OK);
+  WriteBatch();
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  LibSetProductInfo(instance, kHavrelTitle, "Havrel", "qvHavrelClass", "Havrel", "Havrel", "Software\\Quorvane\\Havrel",
+                    "Quorvane.hlp", "havrel.htm", "qvhavrel.exe", 0, 0, 0, 0, 112, 71,
+                    "https://www.quorvane.com/havrel", "unused", 1);
+  LibInitialize(0, 49);
+  if (strstr(GetCommandLineA(), "/internally")) {
+    RemovalRun();
+    return 1;
+  }
+  char text[600];
+  snprintf(text, sizeof text,
+           LibTranslate("This will uninstall %s, and remove all user defined settings.", LIB_TRANSLATE_FORMAT),
+           kHavrelTitle);
+  if (MessageBoxA(nullptr, text, kHavrelTitle, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return 1;
+  StopRunningToolsOnce();
+  DeleteUninstallEntries();
+  if (!RelaunchFromTemp()) RemovalRun();
+  return 1;
+}

@@ -1,0 +1,194 @@
+// The uninstaller's removal steps: running tools stopped, registry entries and
+// files removed, files in use scheduled for deletion at the next restart.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "common/catalogue.h"
+#include "common/deletefile.h"
+#include "common/paths.h"
+#include "common/restartlist.h"
+#include "common/stoptools.h"
+#include "lib/Quorvane.h"
+#include "uninstall/uninstall.h"
+
+int FilesScheduled;
+
+namespace {
+
+constexpr const char* kBackupEvent = "myZELT2ndBackupEventStopWaiting";
+constexpr const char* kApprovedKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+constexpr const char* kHelpKey = "Software\\Microsoft\\Windows\\Help";
+
+// The browser objects of the family: the uninstaller's own identity's (0007), the
+// older band (0008) and those this product's setup registers (000a, 000b).
+constexpr const char* kOwnHelper = "{00000000-0007-5A45-4C54-0040f2b7c15e}";
+constexpr const char* kOldBand = "{00000000-0008-5A45-4C54-0040f2b7c15e}";
+constexpr const char* kToolbarObjects[] = {"{00000000-000a-5A45-4C54-0040f2b7c15e}",
+                                           "{00000000-000b-5A45-4C54-0040f2b7c15e}"};
+
+void DeleteTree(HKEY root, const char* key) { LibRegDeleteTree(root, key, 1); }
+
+void DeleteClsid(const char* clsid) {
+  char key[80];
+  snprintf(key, sizeof key, "CLSID\\%s", clsid);
+  DeleteTree(HKEY_CLASSES_ROOT, key);
+}
+
+void DeleteHelpValues() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHelpKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  for (const char* name : kHelpValues) RegDeleteValueA(key, name);
+  RegDeleteValueA(key, "Quorvane.hlp");
+  RegCloseKey(key);
+}
+
+// Each entry of folder whose lower-cased name holds one of the two texts.
+void DeleteByExtension(const char* folder, const char* a, const char* b) {
+  char pattern[MAX_PATH];
+  if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(pattern, &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    char lowered[MAX_PATH];
+    snprintf(lowered, sizeof lowered, "%s", found.cFileName);
+    CharLowerA(lowered);
+    if (strstr(lowered, a) || strstr(lowered, b)) DeleteOrScheduleFile(folder, lowered);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+}
+
+void DeleteSubfolder(const char* folder, const char* name) {
+  char path[MAX_PATH];
+  if (JoinPath(path, sizeof path, folder, name)) LibDeleteFolder(path, 1);
+}
+
+bool SameFolder(const char* a, const char* b) {
+  char fa[MAX_PATH], fb[MAX_PATH];
+  if (!MakeFullPath(a, fa, sizeof fa) || !MakeFullPath(b, fb, sizeof fb)) return false;
+  for (char* f : {fa, fb}) {
+    size_t root = PathRootLength(f), n = strlen(f);
+    while (n > root && EndsWithBackslash(f)) f[--n] = 0;
+  }
+  return lstrcmpiA(fa, fb) == 0;
+}
+
+}  // namespace
+
+void StopRunningToolsOnce() {
+  StopToolsWay way = {kUninstallClasses, kUninstallClassCount, 1, false, nullptr, nullptr};
+  CloseToolWindows(way);
+  CloseTitledWindows(kUninstallTitles, kUninstallTitleCount);
+  for (int i = 0; i < 50; ++i) {
+    HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, kBackupEvent);
+    if (!event) break;
+    SetEvent(event);
+    CloseHandle(event);
+    Sleep(100);
+  }
+}
+
+// A key that holds nothing any more goes; one with values or subkeys stays.
+void DeleteKeyIfEmpty(HKEY root, const char* key) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return;
+  DWORD subkeys = 1, values = 1;
+  bool empty = RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+               subkeys == 0 && values == 0;
+  RegCloseKey(opened);
+  if (empty) RegDeleteKeyA(root, key);
+}
+
+void RemoveRegistryEntries() {
+  DeleteTree(HKEY_CURRENT_USER, "Software\\Quorvane\\Havrel");
+  DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quorvane\\Havrel");
+  DeleteTree(HKEY_CLASSES_ROOT, ".qvg");
+  DeleteTree(HKEY_CLASSES_ROOT, "ZeltSettings");
+  DeleteHelpValues();
+  char key[200];
+  snprintf(key, sizeof key, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\%s", kOwnHelper);
+  DeleteTree(HKEY_LOCAL_MACHINE, key);
+  DeleteClsid(kOwnHelper);
+  LibRegDeleteValue(HKEY_LOCAL_MACHINE, kApprovedKey, kOwnHelper);
+  LibRegDeleteValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar", kOldBand);
+  DeleteClsid(kOldBand);
+  LibRegDeleteValue(HKEY_LOCAL_MACHINE, kApprovedKey, kOldBand);
+  for (const char* name : kProgramNames) {
+    snprintf(key, sizeof key, "Applications\\%s", name);
+    DeleteTree(HKEY_CLASSES_ROOT, key);
+  }
+  DeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs\\Quorvane");
+  // What this product's own setup registered: its toolbar objects and its settings.
+  for (const char* clsid : kToolbarObjects) {
+    DeleteClsid(clsid);
+    LibRegDeleteValue(HKEY_LOCAL_MACHINE, kApprovedKey, clsid);
+  }
+  DeleteTree(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Quorvane\\Toolbar");
+  DeleteKeyIfEmpty(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Quorvane");
+}
+
+void DeleteOrScheduleFile(const char* folder, const char* name) {
+  if (DeleteFileWithRetry(folder, name) != kScheduled) return;
+  char path[MAX_PATH];
+  if (JoinPath(path, sizeof path, folder, name)) {
+    RestartReport silent = {0, nullptr, nullptr, nullptr};
+    QueueRestartDeletion(path, silent);
+  }
+  FilesScheduled = 1;
+}
+
+bool IsRemovableInstallFolder(const char* folder) {
+  char full[MAX_PATH];
+  if (!folder || !MakeFullPath(folder, full, sizeof full) || !IsBelowRoot(full)) return false;
+  char shared[MAX_PATH] = {};
+  if (GetWindowsDirectoryA(shared, MAX_PATH) && SameFolder(full, shared)) return false;
+  if (GetSystemDirectoryA(shared, MAX_PATH) && SameFolder(full, shared)) return false;
+  constexpr int kShared[] = {CSIDL_PROGRAM_FILES,   CSIDL_PROGRAM_FILESX86,  CSIDL_PROGRAM_FILES_COMMON,
+                             CSIDL_PROFILE,         CSIDL_DESKTOPDIRECTORY,  CSIDL_COMMON_DESKTOPDIRECTORY,
+                             CSIDL_PERSONAL,        CSIDL_COMMON_DOCUMENTS,  CSIDL_APPDATA,
+                             CSIDL_LOCAL_APPDATA,   CSIDL_COMMON_APPDATA,    CSIDL_WINDOWS,
+                             CSIDL_SYSTEM,          CSIDL_SYSTEMX86};
+  for (int csidl : kShared) {
+    shared[0] = 0;
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, shared)) && shared[0] && SameFolder(full, shared))
+      return false;
+  }
+  // The folder that holds the profiles.
+  if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, shared)) && shared[0]) {
+    char parent[MAX_PATH];
+    if (FolderPart(parent, sizeof parent, shared) && SameFolder(full, parent)) return false;
+  }
+  return true;
+}
+
+void RemoveFiles(const char* folder) {
+  DeleteOrScheduleFile(folder, "qvhavrel.exe");
+  for (const char* name : {"Quorvane.hlp", "Quorvane.GID", "Quorvane.hlp", "Quorvane.chm", "helpComplete.chm",
+                           "Quorvane.gid"})
+    DeleteOrScheduleFile(folder, name);
+  for (const char* name : {"setup.exe", "Settings.ico", "Havrel_Lang.txt", "Common_Lang.txt", "member_asp.txt",
+                           "pad_file.xml"})
+    DeleteOrScheduleFile(folder, name);
+  for (const char* name : kToolLogs) DeleteOrScheduleFile(folder, name);
+  for (const char* name : kToolFiles) DeleteOrScheduleFile(folder, name);
+  DeleteByExtension(folder, ".wav", ".mid");
+  DeleteByExtension(folder, ".hlp", ".gid");
+  for (const char* name : kShellExtensions) DeleteOrScheduleFile(folder, name);
+  DeleteOrScheduleFile(folder, "Quorvane.dll");
+  DeleteOrScheduleFile(folder, "Quorvane64.dll");
+  for (const char* name : {"Sounds", "Languages", "Help"}) DeleteSubfolder(folder, name);
+  DeleteOrScheduleFile(folder, "uninstall.exe");
+  RemoveDirectoryA(folder);
+  char parent[MAX_PATH];
+  size_t n = strlen(folder);
+  if (FolderPart(parent, sizeof parent, folder) && strlen(parent) > 0 && strlen(parent) < n && strstr(parent, "\\Quorvane"))
+    RemoveDirectoryA(parent);
+  SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, folder, nullptr);
+  SHChangeNotify(0, SHCNF_FLUSH, nullptr, nullptr);
+}
