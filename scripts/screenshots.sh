@@ -37,7 +37,8 @@ client post WM_CLOSE
 sleep 1
 
 # Setup: the options page (English, then German from the language file), the
-# question on Cancel, the progress page at its end; then the uninstaller's question.
+# question on Cancel, the progress page at its end and during a copy that waits
+# for a file in use; then the uninstaller's question.
 setup_folder=$QV_BUILD/setupfolder
 options="Quorvane Webdeck Setup"
 qv_wine "$setup_folder/setup.exe" /path: 'C:\qvshots' </dev/null >/dev/null 2>&1 &
@@ -53,6 +54,18 @@ shot setup-progress-end 8
 press "Quorvane Setup" 1                  # Close
 sleep 2
 qv_wine "$bin/qvtbclient.exe" post WM_CLOSE </dev/null >/dev/null 2>&1 || true
+# An update while a file of the install folder is held open: the progress page
+# shows the copy while setup retries, then asks.
+qv_wine "$setup_folder/setup.exe" /path: 'C:\qvshots' </dev/null >/dev/null 2>&1 &
+press "$options" wait 30
+qv_wine "$bin/qvpress.exe" hold 'C:\qvshots\Common_Lang.txt' 12 </dev/null >/dev/null 2>&1 &
+sleep 1
+press "$options" 1                        # Next
+press "Quorvane Setup" wait 30
+shot setup-progress-copying 3
+shot setup-locked-question 5
+press "Quorvane Webdeck" 2                # Cancel: the old file stays
+sleep 8
 qv_wine "$setup_folder/setup.exe" '/language:2' /path: 'C:\qvshots' </dev/null >/dev/null 2>&1 &
 press "$options" wait 30   # the caption is not translated
 shot setup-options-german

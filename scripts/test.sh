@@ -28,7 +28,7 @@ suite() {
   shift
   rm -rf "$WINEPREFIX"
   qv_timed "prefix $QV_ARCH" qv_wine_up
-  (cd "$QV_BUILD" && qv_timed "ctest $QV_ARCH" ctest --output-on-failure --timeout 300 "$@")
+  (cd "$QV_BUILD" && qv_timed "ctest $QV_ARCH" ctest --output-on-failure --timeout 150 "$@")
   local rc=$?
   qv_wine_down
   return $rc

@@ -29,7 +29,7 @@ void CloseGroupWindow(const std::string& group, bool opened) {
         if ((window = FindWindowA(cls, title)) != nullptr) return true;
     return false;
   };
-  if (!(opened ? qvt::WaitUntil(find, 10000) : find())) return;
+  if (!(opened ? qvt::WaitUntil(find, 5000) : find())) return;
   DWORD pid = 0, desktopPid = 0;
   GetWindowThreadProcessId(window, &pid);
   GetWindowThreadProcessId(GetDesktopWindow(), &desktopPid);
@@ -90,6 +90,7 @@ SetupRun::SetupRun(bool inTemp) {
   snprintf(name, sizeof name, "C:\\qvinstall%lu_%d\\", GetCurrentProcessId(), g_runs);
   installFolder = name;
   logs_ = qvt::TempFolder();
+  explorersBefore_ = qvt::ProcessIds("explorer.exe");
   runAsLog = logs_ + "runas.txt";
   uacLog = logs_ + "uac.txt";
   SetEnvironmentVariableA("QVRUNAS_LOG", runAsLog.c_str());
@@ -108,6 +109,8 @@ SetupRun::~SetupRun() {
   CloseGroupWindow(group, explorerAsked);
   qvt::KillAll("qvrunas.exe");
   qvt::KillAll("qvtoolbar.exe");
+  // An Explorer that was still starting when its window was looked for (the desktop's stays).
+  qvt::KillAll("explorer.exe", 5000, explorersBefore_);
   RemoveTree(group + "\\");
   RemoveTree(installFolder);
   RemoveTree(setupFolder);

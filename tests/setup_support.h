@@ -37,6 +37,7 @@ class SetupRun {
 
  private:
   std::string logs_;
+  std::vector<DWORD> explorersBefore_;
 };
 
 std::vector<std::string> Lines(const std::string& path);

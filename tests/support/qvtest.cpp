@@ -1,5 +1,6 @@
 #include "qvtest.h"
 
+#include <algorithm>
 #include <tlhelp32.h>
 #include <commctrl.h>
 #include <cstdio>
@@ -61,38 +62,35 @@ void Close(Process& p) {
   p = Process{};
 }
 
-void KillAll(const char* exeName, DWORD timeoutMs) {
+std::vector<DWORD> ProcessIds(const char* exeName) {
+  std::vector<DWORD> ids;
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return;
+  if (snap == INVALID_HANDLE_VALUE) return ids;
   PROCESSENTRY32 pe = {};
   pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe))
+    if (lstrcmpiA(pe.szExeFile, exeName) == 0 && pe.th32ProcessID != GetCurrentProcessId()) ids.push_back(pe.th32ProcessID);
+  CloseHandle(snap);
+  return ids;
+}
+
+void KillAll(const char* exeName, DWORD timeoutMs, const std::vector<DWORD>& spared) {
   std::vector<HANDLE> killed;
-  for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) {
-    if (lstrcmpiA(pe.szExeFile, exeName) != 0 || pe.th32ProcessID == GetCurrentProcessId()) continue;
-    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pe.th32ProcessID);
+  for (DWORD id : ProcessIds(exeName)) {
+    if (std::find(spared.begin(), spared.end(), id) != spared.end()) continue;
+    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
     if (h) {
       TerminateProcess(h, 99);
       killed.push_back(h);
     }
   }
-  CloseHandle(snap);
   for (HANDLE h : killed) {
     WaitForSingleObject(h, timeoutMs);
     CloseHandle(h);
   }
 }
 
-bool IsRunning(const char* exeName) {
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32 pe = {};
-  pe.dwSize = sizeof pe;
-  bool found = false;
-  for (BOOL ok = Process32First(snap, &pe); ok && !found; ok = Process32Next(snap, &pe))
-    found = lstrcmpiA(pe.szExeFile, exeName) == 0 && pe.th32ProcessID != GetCurrentProcessId();
-  CloseHandle(snap);
-  return found;
-}
+bool IsRunning(const char* exeName) { return !ProcessIds(exeName).empty(); }
 
 namespace {
 struct FindData {

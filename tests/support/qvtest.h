@@ -23,8 +23,11 @@ Process Start(const std::string& exe, const std::string& arguments, const std::s
 bool WaitExit(Process& p, DWORD timeoutMs, DWORD* exitCode = nullptr);
 void Kill(Process& p);
 void Close(Process& p);
-// Ends every running process of that file name (e.g. "qvtoolbar.exe"); waits up to timeoutMs.
-void KillAll(const char* exeName, DWORD timeoutMs = 5000);
+// The processes of that program name (the test process itself left out).
+std::vector<DWORD> ProcessIds(const char* exeName);
+// Ends every running process of that file name (e.g. "qvtoolbar.exe") but the
+// spared ones; waits up to timeoutMs for each.
+void KillAll(const char* exeName, DWORD timeoutMs = 5000, const std::vector<DWORD>& spared = {});
 // A process of that file name runs (other than this one).
 bool IsRunning(const char* exeName);
 

@@ -5,6 +5,8 @@
 //   qvpress.exe "<sheet title>" page <control id>     the current page of that property sheet
 //   qvpress.exe "<window title>" check <control id>   ticks that check box unless it is ticked
 //   qvpress.exe "<window title>" wait <seconds>       waits until that dialog shows
+//   qvpress.exe hold "<file>" <seconds>               keeps the file open, unshared, that long
+//                                                     (start it in the background)
 //
 // Exit codes: 0 done, 1 bad usage, 2 no such window or control (or not within the time).
 #include <windows.h>
@@ -30,13 +32,26 @@ int Wait(const char* title, int seconds) {
   return 2;
 }
 
+int Hold(const char* file, int seconds) {
+  HANDLE held = CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (held == INVALID_HANDLE_VALUE) {
+    fprintf(stderr, "qvpress: cannot open \"%s\"\n", file);
+    return 2;
+  }
+  Sleep(static_cast<DWORD>(seconds) * 1000);
+  CloseHandle(held);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && !strcmp(argv[1], "hold")) return Hold(argv[2], atoi(argv[3]));
   const char* mode = argc == 4 ? argv[2] : "";
   bool known = argc == 3 || (argc == 4 && (!strcmp(mode, "page") || !strcmp(mode, "check") || !strcmp(mode, "wait")));
   if (!known) {
-    fprintf(stderr, "usage: qvpress.exe \"<window title>\" [page|check|wait] <control id or seconds>\n");
+    fprintf(stderr, "usage: qvpress.exe \"<window title>\" [page|check|wait] <control id or seconds>\n"
+                    "       qvpress.exe hold \"<file>\" <seconds>\n");
     return 1;
   }
   if (!strcmp(mode, "wait")) return Wait(argv[1], atoi(argv[3]));
