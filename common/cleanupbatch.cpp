@@ -82,8 +82,7 @@ bool BuildCleanupBatchText(const CleanupBatch& batch, const char* batchPath, cha
 
 bool WriteAndStartCleanupBatch(const CleanupBatch& batch) {
   char temp[MAX_PATH] = {};
-  DWORD n = GetTempPathA(MAX_PATH, temp);
-  if (n == 0 || n >= MAX_PATH || !AddTrailingBackslash(temp, sizeof temp)) return false;
+  if (!TempFolderPath(temp, sizeof temp)) return false;
   char path[MAX_PATH];
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int i = 1; i <= kBatchNames && file == INVALID_HANDLE_VALUE; ++i) {

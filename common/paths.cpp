@@ -142,6 +142,23 @@ bool IsBelowRoot(const char* fullPath) {
   return named;
 }
 
+bool TempFolderPath(char* out, size_t cap) {
+  DWORD n = GetTempPathA(static_cast<DWORD>(cap), out);
+  return n > 0 && n < cap && AddTrailingBackslash(out, cap);
+}
+
+void TrimTrailingBackslashes(char* path) {
+  size_t root = PathRootLength(path);
+  size_t n = strlen(path);
+  while (n > root && EndsWithBackslash(path)) path[--n] = 0;
+}
+
+bool FullFolderPath(const char* path, char* out, size_t cap) {
+  if (!path || !MakeFullPath(path, out, cap)) return false;
+  TrimTrailingBackslashes(out);
+  return true;
+}
+
 bool LiteralPath(const char* path, char* out, size_t cap) {
   size_t root = PathRootLength(path);
   bool literal = strncmp(path, "\\\\?\\", 4) == 0;

@@ -53,6 +53,13 @@ bool MakeFullPath(const char* path, char* out, size_t cap);
 // component after the root, and in the "\\?\" forms (which the system does not
 // normalise) no "." or ".." component.
 bool IsBelowRoot(const char* fullPath);
+// The TEMP folder (GetTempPath) with its trailing backslash; false when it does not fit.
+bool TempFolderPath(char* out, size_t cap);
+// Removes trailing backslashes; a root ("C:\", "\\server\share\") keeps its own.
+void TrimTrailingBackslashes(char* path);
+// The full form of path without trailing backslashes (a root keeps its own);
+// false when path is not a full path or does not fit.
+bool FullFolderPath(const char* path, char* out, size_t cap);
 
 // The literal form of a full path, which the system takes as it stands: a
 // file named "nul" is that file and not the device, and "name." keeps its dot

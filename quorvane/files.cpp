@@ -17,16 +17,6 @@ constexpr int kExplorerWindows = 32;
 char g_explorerFolders[kExplorerWindows][MAX_PATH];
 int g_explorerCount = 0;
 
-// The full form of path without trailing backslashes (a root keeps its own);
-// false when path is not a full path or does not fit.
-bool FullFolderPath(const char* path, char* out, size_t cap) {
-  if (!path || !MakeFullPath(path, out, cap)) return false;
-  size_t root = PathRootLength(out);
-  size_t n = strlen(out);
-  while (n > root && EndsWithBackslash(out)) out[--n] = 0;
-  return true;
-}
-
 // Room for a literal ("\\?\") folder path and the names below it.
 constexpr size_t kTreePathChars = MAX_PATH + kLiteralPrefixChars;
 
@@ -123,8 +113,7 @@ void FamilyInstallFolder(char* out, size_t cap) {
   if (!LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", value)) return;
   char full[MAX_PATH];
   if (!MakeFullPath(value, full, sizeof full) || !IsBelowRoot(full)) return;
-  size_t n = strlen(full);
-  while (n > 0 && EndsWithBackslash(full)) full[--n] = 0;
+  TrimTrailingBackslashes(full);
   CopyText(out, cap, full);
 }
 

@@ -193,8 +193,7 @@ bool SetupFolder(char* out, size_t cap) {
 // A folder below the TEMP folder, where a self-extracting package unpacks.
 bool IsBelowTemp(const char* folder) {
   char temp[MAX_PATH] = {}, fullTemp[MAX_PATH], fullFolder[MAX_PATH];
-  DWORD n = GetTempPathA(MAX_PATH, temp);
-  if (n == 0 || n >= MAX_PATH || !MakeFullPath(temp, fullTemp, sizeof fullTemp) ||
+  if (!TempFolderPath(temp, sizeof temp) || !MakeFullPath(temp, fullTemp, sizeof fullTemp) ||
       !MakeFullPath(folder, fullFolder, sizeof fullFolder) || !AddTrailingBackslash(fullTemp, sizeof fullTemp))
     return false;
   size_t t = strlen(fullTemp);

@@ -26,24 +26,6 @@ std::string DropFolder() {
   return std::string(base) + "\\Quorvane\\WebdeckPics\\";
 }
 
-void EmptyFolder(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((folder + "*").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    std::string path = folder + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      EmptyFolder(path + "\\");
-      RemoveDirectoryA(path.c_str());
-    } else {
-      DeleteFileA(path.c_str());
-    }
-  } while (FindNextFileA(h, &found));
-  FindClose(h);
-}
-
 class Pictures : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -51,14 +33,13 @@ class Pictures : public ::testing::Test {
     drop = DropFolder();
     CreateDirectoryA(drop.substr(0, drop.size() - strlen("WebdeckPics\\")).c_str(), nullptr);
     CreateDirectoryA(drop.c_str(), nullptr);
-    EmptyFolder(drop);
+    qvt::EmptyTree(drop);
     target = TempFolder();
   }
   void TearDown() override {
     EndTray(proc, main);
-    EmptyFolder(drop);
-    EmptyFolder(target);
-    RemoveDirectoryA(target.c_str());
+    qvt::EmptyTree(drop);
+    qvt::RemoveTree(target);
     ResetTray();
   }
   void Run() {

@@ -44,6 +44,6 @@ std::vector<std::string> Lines(const std::string& path);
 // The top-level dialog of the process with that title, and a control's text.
 HWND WaitDialog(const qvt::Process& p, const char* title, DWORD timeoutMs = 15000);
 std::string ControlText(HWND dialog, int id);
-void RemoveTree(const std::string& folder);  // folder ends in a backslash
+using qvt::RemoveTree;  // folder ends in a backslash
 
 }  // namespace setupt

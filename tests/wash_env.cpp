@@ -14,25 +14,6 @@ std::string Variable(const char* name) {
   return n && n < MAX_PATH ? value : "";
 }
 
-void EmptyTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    std::string path = folder + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      EmptyTree(path + "\\");
-      RemoveDirectoryA(path.c_str());
-    } else {
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(path.c_str());
-    }
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-}
-
 }  // namespace
 
 WashEnvironment::WashEnvironment() {
@@ -79,7 +60,7 @@ WashEnvironment::~WashEnvironment() {
   SetEnvironmentVariableA("TEMP", oldTemp_.empty() ? nullptr : oldTemp_.c_str());
   SetEnvironmentVariableA("QV_INETCPL_LOG", nullptr);
   SetEnvironmentVariableA("QV_INETCPL_MODE", nullptr);
-  EmptyTree(scratch);
+  qvt::EmptyTree(scratch);
   RemoveDirectoryA(scratch.c_str());
 }
 

@@ -30,10 +30,9 @@ void DeleteUninstallEntries() {
 }
 
 bool TempFolder(char* out, size_t cap) {
-  DWORD n = GetTempPathA(static_cast<DWORD>(cap), out);
-  if (n == 0 || n >= cap) return false;
+  if (!TempFolderPath(out, cap)) return false;
   CreateDirectoryA(out, nullptr);
-  return AddTrailingBackslash(out, cap);
+  return true;
 }
 
 // Copies itself and the library into TEMP and starts the copy with "/internally".
@@ -91,8 +90,7 @@ void RemovalRun() {
     folder[0] = 0;
     ShowBox("Cannot find install path to remove files.", MB_OK);
   }
-  size_t root = PathRootLength(folder);
-  for (size_t n = strlen(folder); n > root && EndsWithBackslash(folder);) folder[--n] = 0;
+  TrimTrailingBackslashes(folder);
   StartUacHelper(folder);
   for (int csidl : {CSIDL_STARTUP, CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY}) LibDeleteShortcuts(csidl);
   for (int csidl : {CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {

@@ -70,12 +70,7 @@ void DeleteSubfolder(const char* folder, const char* name) {
 
 bool SameFolder(const char* a, const char* b) {
   char fa[MAX_PATH], fb[MAX_PATH];
-  if (!MakeFullPath(a, fa, sizeof fa) || !MakeFullPath(b, fb, sizeof fb)) return false;
-  for (char* f : {fa, fb}) {
-    size_t root = PathRootLength(f), n = strlen(f);
-    while (n > root && EndsWithBackslash(f)) f[--n] = 0;
-  }
-  return lstrcmpiA(fa, fb) == 0;
+  return FullFolderPath(a, fa, sizeof fa) && FullFolderPath(b, fb, sizeof fb) && lstrcmpiA(fa, fb) == 0;
 }
 
 }  // namespace

@@ -92,6 +92,29 @@ void KillAll(const char* exeName, DWORD timeoutMs, const std::vector<DWORD>& spa
 
 bool IsRunning(const char* exeName) { return !ProcessIds(exeName).empty(); }
 
+void EmptyTree(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveTree(path + "\\");
+    } else {
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(path.c_str());
+    }
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+}
+
+void RemoveTree(const std::string& folder) {
+  EmptyTree(folder);
+  RemoveDirectoryA(folder.c_str());
+}
+
 namespace {
 struct FindData {
   const char* cls;

@@ -87,6 +87,9 @@ bool FileExists(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool ReadFile(const std::string& path, std::string* bytes);
 std::string TempFolder();  // a fresh folder under %TEMP%, trailing backslash
+// Deletes everything in the folder (its name ends in a backslash); RemoveTree also the folder.
+void EmptyTree(const std::string& folder);
+void RemoveTree(const std::string& folder);
 
 // The tray program's settings key (HKEY_CURRENT_USER).
 constexpr const char* kToolbarKey = "Software\\AppDataLow\\Software\\Quorvane\\Toolbar";
