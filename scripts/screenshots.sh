@@ -72,9 +72,14 @@ shot setup-options-german
 press "$options" 2        # Abbrechen
 press "Quorvane Webdeck" 6               # Ja
 sleep 2
+# A file held open during the removal is scheduled, and the last message says so.
 qv_wine 'C:\qvshots\uninstall.exe' </dev/null >/dev/null 2>&1 &
 press "Quorvane Havrel" wait 30
 shot uninstall-question
+qv_wine "$bin/qvpress.exe" hold 'C:\qvshots\Common_Lang.txt' 30 </dev/null >/dev/null 2>&1 &
+sleep 1
 press "Quorvane Havrel" 1                 # OK
-shot uninstall-done 6
+sleep 3
+press "Quorvane Havrel" wait 30
+shot uninstall-scheduled 1
 press "Quorvane Havrel" 1

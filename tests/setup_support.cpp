@@ -20,7 +20,8 @@ std::string CommonPrograms() {
 
 // Setup opens an Explorer window on the new group through the run-as helper; that
 // window's process would outlive the test and keep the test runner waiting on its
-// output. It is closed (or ended) here, after waiting for it when it was asked for.
+// output. It is closed here, after waiting for it when it was asked for; a process
+// that stays is ended with the other new Explorers afterwards.
 void CloseGroupWindow(const std::string& group, bool opened) {
   HWND window = nullptr;
   auto find = [&] {
@@ -30,16 +31,8 @@ void CloseGroupWindow(const std::string& group, bool opened) {
     return false;
   };
   if (!(opened ? qvt::WaitUntil(find, 5000) : find())) return;
-  DWORD pid = 0, desktopPid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  GetWindowThreadProcessId(GetDesktopWindow(), &desktopPid);
   PostMessageA(window, WM_CLOSE, 0, 0);
-  if (qvt::WaitUntil([&] { return !IsWindow(window); }, 5000) || !pid || pid == desktopPid) return;
-  if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-  }
+  qvt::WaitUntil([&] { return !IsWindow(window); }, 5000);
 }
 
 void DeleteValue(HKEY root, const char* path, const char* name) {
@@ -50,7 +43,6 @@ void DeleteValue(HKEY root, const char* path, const char* name) {
 }
 
 }  // namespace
-
 
 std::vector<std::string> Lines(const std::string& path) {
   std::vector<std::string> lines;
