@@ -11,6 +11,7 @@ qv_probe
 if [ "$QV_CAN_RUN32" = 1 ]; then qv_use i686; else qv_use x86_64; fi
 qv_build
 out=$QV_BUILD/screenshots
+rm -rf "$out"
 mkdir -p "$out"
 unset DISPLAY
 qv_display xvfb
@@ -65,7 +66,10 @@ press "Quorvane Setup" wait 30
 shot setup-progress-copying 3
 shot setup-locked-question 5
 press "Quorvane Webdeck" 2                # Cancel: the old file stays
-sleep 8
+# No tool ran before this run, so its last page waits for Close.
+press "Quorvane Setup" wait 30
+press "Quorvane Setup" 1
+sleep 2
 qv_wine "$setup_folder/setup.exe" '/language:2' /path: 'C:\qvshots' </dev/null >/dev/null 2>&1 &
 press "$options" wait 30   # the caption is not translated
 shot setup-options-german
