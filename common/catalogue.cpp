@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <initializer_list>
 
 const FamilyTool kFamilyTools[kFamilyToolCount] = {
     {"Tweak", "qvtweak.exe qvtweak.dll Tweak_Lang.txt"},
@@ -79,6 +80,30 @@ bool IsFamilyProgramName(const char* fileName) {
     if (ListHas(tool.files, fileName)) return true;
   for (const char* helper : kFamilyHelpers)
     if (lstrcmpiA(helper, fileName) == 0) return true;
+  for (const char* program : kProgramNames)
+    if (lstrcmpiA(program, fileName) == 0) return true;
+  for (const ToolShortcut& shortcut : kToolShortcuts)
+    if (lstrcmpiA(shortcut.exe, fileName) == 0) return true;
+  return false;
+}
+
+bool IsFamilyOwnName(const char* fileName) {
+  if (!fileName) return false;
+  for (const char* help : {"Quorvane.hlp", "Quorvane.chm", "helpComplete.chm"})
+    if (lstrcmpiA(help, fileName) == 0) return true;
+  return IsFamilyProgramName(fileName);
+}
+
+bool IsFamilyGenericName(const char* fileName) {
+  if (!fileName) return false;
+  for (const char* name : {"uninstall.exe", "setup.exe"})
+    if (lstrcmpiA(name, fileName) == 0) return true;
+  for (const char* help : kHelpValues)
+    if (lstrcmpiA(help, fileName) == 0) return true;
+  for (const char* file : kToolFiles) {
+    size_t n = strlen(file);
+    if (n > 4 && lstrcmpiA(file + n - 4, ".chm") == 0 && lstrcmpiA(file, fileName) == 0) return true;
+  }
   return false;
 }
 

@@ -22,6 +22,21 @@ constexpr const char* kFamilyHelpers[] = {"qvuac.exe", "qvrunas.exe"};
 // True when fileName (a bare file name, no folder) is exactly one of the family's
 // program names (".exe" files of the catalogue and the helpers), case ignored.
 bool IsFamilyProgramName(const char* fileName);
+// The names that only the family uses: its programs and its own help files
+// ("Quorvane.hlp", "Quorvane.chm", "helpComplete.chm"). A shortcut to one of them
+// is the family's wherever it points.
+bool IsFamilyOwnName(const char* fileName);
+// Names the family shares with other programs: "uninstall.exe", "setup.exe" and
+// the tools' help files ("Tweak.chm", ...). A shortcut to one of them is the
+// family's only when it points into the family's install folder.
+bool IsFamilyGenericName(const char* fileName);
+
+// ---- What setup records of an installation, beside "InstallPath", in the family's
+// machine-wide settings: 1 when setup made the install folder itself, 0 when the
+// folder was there before (the uninstaller then takes only the family's named
+// files from it). An installation without the value counts as made in a folder
+// that was there before.
+constexpr const char* kInstallFolderCreatedSetting = "InstallPathCreated";
 
 // ---- Running tools: how setup and the uninstaller find and close them.
 

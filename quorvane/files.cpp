@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/catalogue.h"
+#include "common/folderguard.h"
 #include "common/paths.h"
 
 namespace qv {
@@ -104,31 +105,33 @@ bool ShortcutTarget(const char* linkPath, char* target) {
   return ok && target[0];
 }
 
-// The family's install folder ("InstallPath" of the machine-wide family key) in
-// its full form without a trailing backslash; empty when unset, not a full path,
-// or a root (which would make every shortcut of the drive the family's).
-void FamilyInstallFolder(char* out, size_t cap) {
+// What the family's install folder ("InstallPath" of the machine-wide family key) is.
+enum InstallFolderState { kNoInstallFolder, kInstallFolderKnown, kInstallFolderProtected };
+
+// The install folder in its full form without a trailing backslash; without a value
+// (or with one that is not a full path) there is none, and a folder the guard
+// protects (a root, Program Files, a profile...) is reported as such.
+InstallFolderState FamilyInstallFolder(char* out, size_t cap) {
   out[0] = 0;
   char value[LIB_SETTING_CHARS + 1] = {};
-  if (!LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", value)) return;
+  if (!LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", value) || !value[0]) return kNoInstallFolder;
   char full[MAX_PATH];
-  if (!MakeFullPath(value, full, sizeof full) || !IsBelowRoot(full)) return;
-  TrimTrailingBackslashes(full);
+  if (!FullFolderPath(value, full, sizeof full)) return kNoInstallFolder;
+  if (!IsBelowRoot(full) || IsProtectedFolder(full)) return kInstallFolderProtected;
   CopyText(out, cap, full);
+  return kInstallFolderKnown;
 }
 
-// A shortcut is the family's when its target lies in the family's install
-// folder, or when the target's file name is one of the family's program names.
+// A shortcut is the family's when its target's file name is one the family alone
+// uses, or a name it shares with others ("uninstall.exe", "setup.exe") and the
+// target lies directly in the install folder. A program of the user's in the
+// install folder is the user's.
 bool IsFamilyTarget(const char* target, const char* installFolder) {
-  char full[MAX_PATH];
-  if (installFolder[0] && MakeFullPath(target, full, sizeof full)) {
-    size_t n = strlen(installFolder);
-    if (strlen(full) > n && full[n] == '\\' &&
-        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, full, static_cast<int>(n), installFolder,
-                       static_cast<int>(n)) == CSTR_EQUAL)
-      return true;
-  }
-  return IsFamilyProgramName(FileNamePart(target));
+  const char* name = FileNamePart(target);
+  if (IsFamilyOwnName(name)) return true;
+  if (!installFolder[0] || !IsFamilyGenericName(name)) return false;
+  char folder[MAX_PATH];
+  return FolderPart(folder, sizeof folder, target) && SameFolder(folder, installFolder);
 }
 
 // Deletes the family's ".lnk" files directly in folder (no trailing backslash); how many.
@@ -221,7 +224,7 @@ int LibDeleteFolder(const char* path, int withContents) {
   // never a volume or share root, and never a relative path.
   char full[MAX_PATH];
   if (!FullFolderPath(path, full, sizeof full)) return 0;
-  if (!IsBelowRoot(full)) return 0;
+  if (!IsBelowRoot(full) || IsProtectedFolder(full)) return 0;  // never a folder of Windows or of a user
   char folder[kTreePathChars];
   LiteralPath(full, folder, sizeof folder);
   DWORD attributes = GetFileAttributesA(folder);
@@ -272,9 +275,11 @@ int LibDeleteShortcuts(int csidl) {
   char folder[MAX_PATH] = {};
   if (!SHGetSpecialFolderPathA(nullptr, folder, csidl, FALSE) || !folder[0]) return 0;
   if (EndsWithBackslash(folder)) folder[strlen(folder) - 1] = 0;
-  ComScope com = ComStart();
+  // With the install folder at a protected place its files stay, and so does
+  // every shortcut that might lead to them.
   char installFolder[MAX_PATH];
-  FamilyInstallFolder(installFolder, sizeof installFolder);
+  if (FamilyInstallFolder(installFolder, sizeof installFolder) == kInstallFolderProtected) return 0;
+  ComScope com = ComStart();
   int deleted = DeleteFamilyLinksIn(folder, installFolder);
   char pattern[MAX_PATH];
   WIN32_FIND_DATAA fd;

@@ -10,7 +10,5 @@ echo "Benchmarks of the $QV_ARCH build: $QV_WHY."
 qv_build
 qv_display
 trap 'qv_wine_down; qv_display_down' EXIT
-mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1 || true
-qv_wine wineboot </dev/null >/dev/null 2>&1 || true
+qv_wine_prefix
 qv_wine "$QV_BUILD/bin/deletion_bench.exe" </dev/null

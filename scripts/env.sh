@@ -8,8 +8,10 @@
 QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QV_BUILD_ROOT=${QV_BUILD_ROOT:-$QV_ROOT/build}
 export WINEDEBUG=-all
-# No Mono or Gecko installer dialogs in a throwaway prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer dialogs in a throwaway prefix, and no menu builder:
+# it would copy every Start-menu shortcut a program makes into the Linux home
+# folder's desktop menus and icons.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Sets QV_CAN_RUN32 (1 or 0) and QV_WHY (one line saying why).
 qv_probe() {
@@ -19,8 +21,8 @@ qv_probe() {
     return
   fi
   local out rc
-  out=$(timeout 30 /usr/lib/wine/wine --version 2>&1 </dev/null)
-  rc=$?
+  # (Callers may run under "set -e": a failing probe must not end them.)
+  out=$(timeout 30 /usr/lib/wine/wine --version 2>&1 </dev/null) && rc=0 || rc=$?
   if [ $rc -eq 0 ]; then
     QV_CAN_RUN32=1
     QV_WHY="Wine's 32-bit loader runs on this machine ($out)"
@@ -73,14 +75,28 @@ qv_display_down() {
   QV_XVFB_PID=
 }
 
-# A persistent wineserver with all streams closed, then the prefix booted.
-# Every program runs inside one virtual desktop (captions, taskbar and tray,
-# and fast show/hide).
-qv_wine_up() {
+# A persistent wineserver with all streams closed, then the prefix booted and
+# sealed off from the machine's own files: a new prefix links the user's Desktop,
+# Documents, Downloads, Music, Pictures and Videos to the Linux home folder; they
+# become plain folders inside the prefix, so that no program under test can
+# reach a file of the machine's user.
+qv_wine_prefix() {
   mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >/dev/null 2>&1 || true
   # A new win64 prefix complains about syswow64 and may exit nonzero; it is usable.
   qv_wine wineboot -i </dev/null >/dev/null 2>&1 || true
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then
+      rm -f "$link" && mkdir -p "$link"
+    fi
+  done
+}
+
+# The prefix (above), then every program runs inside one virtual desktop
+# (captions, taskbar and tray, and fast show/hide).
+qv_wine_up() {
+  qv_wine_prefix
   # A crash prints its backtrace and ends the program instead of waiting in a dialog.
   qv_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
   qv_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Quorvane /f </dev/null >/dev/null 2>&1 || true

@@ -87,3 +87,43 @@ sleep 3
 press "Quorvane Havrel" wait 30
 shot uninstall-scheduled 1
 press "Quorvane Havrel" 1
+sleep 2
+
+# The folder guard: setup refusing a folder of Windows or of a user as install
+# folder, a wash whose TEMP is the profile (left alone, and the summary says so),
+# and the uninstaller refusing such an install folder.
+qv_wine "$setup_folder/setup.exe" /path: 'C:\users' </dev/null >/dev/null 2>&1 &
+press "$options" wait 30
+press "$options" 1                        # Next
+shot setup-refused-folder
+press "Quorvane Webdeck" 1                # OK: back to the options
+press "$options" 2                        # Cancel
+press "Quorvane Webdeck" 6                # Yes
+sleep 2
+environment='HKCU\Environment'
+toolbar='HKCU\Software\AppDataLow\Software\Quorvane\Toolbar'
+for name in TEMP TMP; do
+  qv_wine reg add "$environment" /v "$name" /t REG_EXPAND_SZ /d '%USERPROFILE%' /f </dev/null >/dev/null 2>&1 || true
+done
+qv_wine reg add "$toolbar" /v ClearTemp /t REG_DWORD /d 1 /f </dev/null >/dev/null 2>&1 || true
+qv_wine "$bin/qvtoolbar.exe" /s </dev/null >/dev/null 2>&1 &
+sleep 4
+for name in TEMP TMP; do
+  qv_wine reg add "$environment" /v "$name" /t REG_EXPAND_SZ /d '%USERPROFILE%\Temp' /f </dev/null >/dev/null 2>&1 || true
+done
+client post WMU_OPENSETTINGS 2
+sleep 2
+press "Quorvane Webdeck" page 1175        # Clear All Selected Items
+sleep 2
+press "Quorvane Webdeck" 1                # OK to the question
+shot wash-summary-left-alone 6
+press "Quorvane Webdeck" 1
+client post WM_CLOSE
+sleep 1
+qv_wine reg add 'HKLM\Software\Quorvane\Quorvanes' /v InstallPath /d 'C:\users' /f </dev/null >/dev/null 2>&1 || true
+qv_wine "$setup_folder/uninstall.exe" /internally </dev/null >/dev/null 2>&1 &
+press "Quorvane Havrel" wait 30
+shot uninstall-refused-folder 1
+press "Quorvane Havrel" 1
+sleep 2
+qv_wine reg delete 'HKLM\Software\Quorvane\Quorvanes' /f </dev/null >/dev/null 2>&1 || true

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "common/catalogue.h"
 #include "common/deletefile.h"
+#include "common/folderguard.h"
 #include "common/paths.h"
 #include "setup/setup.h"
 
@@ -97,6 +99,29 @@ void CopyLockedFile(LockedCopy& copy) {
 }
 
 }  // namespace
+
+InstallFolderResult MakeInstallFolder() {
+  if (!InstallFolder[0] || IsProtectedFolder(InstallFolder)) return kFolderProtected;
+  DWORD attributes = GetFileAttributesA(InstallFolder);
+  bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+  if (!LibCreateFolder(InstallFolder)) return kFolderNotMade;
+  // An update into the folder that an earlier setup made keeps that record.
+  char earlier[LIB_SETTING_CHARS + 1] = {};
+  bool earlierMade = LibReadSettingInt(HKEY_LOCAL_MACHINE, kInstallFolderCreatedSetting) == 1 &&
+                     LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", earlier) && SameFolder(earlier, InstallFolder);
+  InstallFolderCreated = !existed || earlierMade ? 1 : 0;
+  return kFolderReady;
+}
+
+void RefusedFolderText(char* out, size_t cap) {
+  char example[MAX_PATH];
+  if (!JoinPath(example, sizeof example, InstallFolder, "Quorvane")) example[0] = 0;
+  snprintf(out, cap,
+           LibTranslate("%s is a folder of Windows or of a user, and the program could never be uninstalled from "
+                        "it.::::Please choose a folder of its own, for example::%s",
+                        LIB_TRANSLATE_FORMAT),
+           InstallFolder, example);
+}
 
 void RemoveOldFiles() {
   for (const char* name : {"setup.exe", "Quorvane.hlp", "Quorvane.chm", "Quorvane.gid"})

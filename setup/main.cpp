@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/cleanupbatch.h"
+#include "common/folderguard.h"
 #include "common/paths.h"
 #include "setup/cmdline.h"
 #include "setup/setup.h"
@@ -207,7 +208,7 @@ bool IsBelowTemp(const char* folder) {
 void WriteCleanupBatch(bool sfxStart) {
   if (!sfxStart) return;
   char folder[MAX_PATH];
-  if (!SetupFolder(folder, sizeof folder) || !IsBelowTemp(folder)) return;
+  if (!SetupFolder(folder, sizeof folder) || !IsBelowTemp(folder) || IsProtectedFolder(folder)) return;
   char pattern[MAX_PATH];
   if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
   WIN32_FIND_DATAA found;
@@ -269,7 +270,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   OwnerWindow = nullptr;
   RemoveTrailingBackslash();
   // Without the options page nothing has made the install folder yet.
-  if (SilentMode && !LibCreateFolder(InstallFolder)) {
+  if (SilentMode && MakeInstallFolder() != kFolderReady) {
     RestartStoppedTools(0);
     WriteCleanupBatch(options.sfxStart);
     return 1;

@@ -82,6 +82,7 @@ void RegisterToolbarObjects() {
 
 void RegisterProduct() {
   LibWriteSetting(HKEY_LOCAL_MACHINE, "InstallPath", InstallFolder);
+  LibWriteSettingInt(HKEY_LOCAL_MACHINE, kInstallFolderCreatedSetting, InstallFolderCreated);
   WriteUninstallEntry();
   if (ToolCatalogue[kWebdeckTool].selected) RegisterToolbarObjects();
   RegisterSettingsFileType();

@@ -56,6 +56,9 @@ extern int StartAfterSetupOption;
 extern long CommandLineLanguage;
 extern int ToolWasRunning[kRunFlagCount];
 extern int LogoffNeeded;
+// 1 when this setup (or the earlier one that installed into the same folder) made
+// the install folder; recorded beside "InstallPath" for the uninstaller.
+extern int InstallFolderCreated;
 extern int ProgressClosed;
 extern HWND OwnerWindow;
 extern HWND ProgressPage;
@@ -80,6 +83,13 @@ int StopRunningTools(int wait);
 void RunUacHelper(const char* parameters);
 
 // Files (files.cpp).
+// Makes InstallFolder (all levels) and notes whether it was there before. A folder
+// that the folder guard protects (a root, Program Files, a profile, Documents...)
+// is refused: the uninstaller could never take the product out of it again.
+enum InstallFolderResult { kFolderReady, kFolderProtected, kFolderNotMade };
+InstallFolderResult MakeInstallFolder();
+// The message for a refused install folder, in the buffer.
+void RefusedFolderText(char* out, size_t cap);
 void RemoveOldFiles();
 void CopySetupFiles();
 

@@ -8,6 +8,7 @@ int StartAfterSetupOption = 1;
 long CommandLineLanguage = -1;
 int ToolWasRunning[kRunFlagCount];
 int LogoffNeeded;
+int InstallFolderCreated;
 int ProgressClosed;
 HWND OwnerWindow;
 HWND ProgressPage;

@@ -139,7 +139,14 @@ void OnNext(HWND page) {
   size_t n = strlen(folder);
   if (n && folder[n - 1] == '\\' && CharPrevA(folder, folder + n) == folder + n - 1) folder[n - 1] = 0;
   snprintf(InstallFolder, sizeof InstallFolder, "%s", folder);
-  if (!LibCreateFolder(InstallFolder)) {
+  InstallFolderResult made = MakeInstallFolder();
+  if (made == kFolderProtected) {
+    char text[MAX_PATH * 2 + 300];
+    RefusedFolderText(text, sizeof text);
+    MessageBoxA(OwnerWindow, text, kProductTitle, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  if (made != kFolderReady) {
     MessageBoxA(OwnerWindow, "Cannot create folder.", kProductTitle, MB_OK);
     return;
   }

@@ -72,20 +72,21 @@ TEST_F(LibShortcutTest, CreatesALinkToTheTarget) {
   EXPECT_EQ(0, LibCreateShortcut("", target.c_str(), "x", nullptr, 0));
 }
 
-// The family's shortcuts point into its install folder or at one of its programs by
-// exact name; a "Quorvane" somewhere in the path or a "qv" prefix is not enough.
+// The family's shortcuts point at a name only the family uses, or at a name it shares
+// with others ("setup.exe") in its install folder. A program of the user's in the
+// install folder, a "Quorvane" somewhere in the path or a "qv" prefix is not enough.
 TEST_F(LibShortcutTest, DeletesOnlyTheFamilysLinks) {
-  Make("qvt family.lnk", "Quorvane Test\\tool.exe");          // inside the install folder
-  Make("qvt setup.lnk", "Quorvane Test\\setup.exe");
+  Make("qvt family.lnk", "Quorvane Test\\tool.exe");          // the user's program in the install folder
+  Make("qvt setup.lnk", "Quorvane Test\\setup.exe");          // a shared name, in the install folder
   Make("qvt other.lnk", "Other\\notepad2.exe");               // somebody else's
   Make("qvt stranger.lnk", "Other\\qvhelper.exe");            // named like the family, but not one of it
   Make("qvt fan.lnk", "QuorvaneFan\\tool.exe");               // a user's folder named "QuorvaneFan"
   Make("QvtGroup\\qvt havrel.lnk", "Other\\qvhavrel.exe");    // a family program, in a subfolder
   Make("QvtGroup\\Deeper\\qvt deep.lnk", "Other\\qvhavrel.exe");  // two levels down: not looked at
-  EXPECT_EQ(3, LibDeleteShortcuts(CSIDL_FAVORITES));
-  EXPECT_FALSE(qvt::FileExists(special_ + "qvt family.lnk"));
+  EXPECT_EQ(2, LibDeleteShortcuts(CSIDL_FAVORITES));
   EXPECT_FALSE(qvt::FileExists(special_ + "qvt setup.lnk"));
   EXPECT_FALSE(qvt::FileExists(special_ + "QvtGroup\\qvt havrel.lnk"));
+  EXPECT_TRUE(qvt::FileExists(special_ + "qvt family.lnk"));
   EXPECT_TRUE(qvt::FileExists(special_ + "qvt other.lnk"));
   EXPECT_TRUE(qvt::FileExists(special_ + "qvt stranger.lnk"));
   EXPECT_TRUE(qvt::FileExists(special_ + "qvt fan.lnk"));
@@ -93,12 +94,26 @@ TEST_F(LibShortcutTest, DeletesOnlyTheFamilysLinks) {
   EXPECT_EQ(0, LibDeleteShortcuts(CSIDL_FAVORITES));
 }
 
-// A damaged "InstallPath" naming a drive root makes nothing the family's.
+// A shared name outside the install folder is somebody else's.
+TEST_F(LibShortcutTest, ASharedNameCountsOnlyInTheInstallFolder) {
+  ASSERT_TRUE(qvt::WriteFile(targets_ + "Other\\setup.exe", "MZ"));
+  ASSERT_TRUE(qvt::WriteFile(targets_ + "Other\\uninstall.exe", "MZ"));
+  Make("qvt other.lnk", "Other\\setup.exe");
+  Make("qvt stranger.lnk", "Other\\uninstall.exe");
+  EXPECT_EQ(0, LibDeleteShortcuts(CSIDL_FAVORITES));
+  EXPECT_TRUE(qvt::FileExists(special_ + "qvt other.lnk"));
+  EXPECT_TRUE(qvt::FileExists(special_ + "qvt stranger.lnk"));
+}
+
+// A damaged "InstallPath" naming a drive root makes nothing the family's: the files
+// there stay, and so does every shortcut, even one to a family program.
 TEST_F(LibShortcutTest, ARootAsInstallFolderClaimsNothing) {
   Make("qvt other.lnk", "Other\\notepad2.exe");
+  Make("qvt family.lnk", "Other\\qvhavrel.exe");
   qvt::WriteString(HKEY_LOCAL_MACHINE, libt::kFamilyKey, "InstallPath", targets_.substr(0, 3).c_str());
   EXPECT_EQ(0, LibDeleteShortcuts(CSIDL_FAVORITES));
   EXPECT_TRUE(qvt::FileExists(special_ + "qvt other.lnk"));
+  EXPECT_TRUE(qvt::FileExists(special_ + "qvt family.lnk"));
 }
 
 }  // namespace

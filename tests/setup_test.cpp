@@ -2,6 +2,7 @@
 // language of the options page and the stop of running tools.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -200,6 +201,63 @@ int ChosenLanguage(const std::string& arguments = "") {
   if (HWND box = qvt::WaitMessageBox(run.process.pid, kProductTitle, 5000)) qvt::PressButton(box, IDYES);
   run.Ends(10000);
   return stored == static_cast<DWORD>(chosen) ? static_cast<int>(chosen) : -200;
+}
+
+// ---- The install folder.
+
+std::string ProgramFiles() {
+  char folder[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, folder);
+  return folder;
+}
+
+// Program Files itself (one Browse away) is refused on the options page, which
+// stays; a silent setup installs nothing there.
+TEST(SetupFolder, AProtectedInstallFolderIsRefused) {
+  std::string programs = ProgramFiles();
+  ASSERT_FALSE(programs.empty());
+  {
+    SetupRun run;
+    run.Start("/path:\"" + programs + "\"", false);
+    HWND options = WaitDialog(run.process, kOptionsTitle);
+    ASSERT_NE(nullptr, options);
+    qvt::PressButton(options, IDOK);
+    HWND box = qvt::WaitMessageBox(run.process.pid, kProductTitle, 10000);
+    ASSERT_NE(nullptr, box);
+    std::string text = qvt::MessageBoxText(box);
+    EXPECT_EQ(0u, Lower(text).find(Lower(programs) + " is a folder of windows or of a user")) << text;
+    qvt::PressButton(box, IDOK);
+    EXPECT_TRUE(qvt::WaitUntil([&] { return !IsWindow(box); }, 5000));
+    EXPECT_TRUE(IsWindow(options)) << "the page stays";
+    EXPECT_EQ(nullptr, qvt::FindTop("#32770", kProgressTitle, run.process.pid));
+  }
+  SetupRun silent;
+  silent.Start("/silent /nostart /noshort /path:\"" + programs + "\"", false);
+  EXPECT_TRUE(silent.Ends(20000));
+  EXPECT_FALSE(qvt::FileExists(programs + "\\qvtoolbar.exe"));
+  EXPECT_FALSE(qvt::ValueExists(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath"));
+}
+
+// Setup records whether it made the install folder: a new folder is its own, a
+// folder that was there is not, and an update into its own folder stays its own.
+TEST(SetupFolder, SetupRecordsWhetherItMadeTheFolder) {
+  SetupRun run;
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  DWORD made = 7;
+  EXPECT_TRUE(qvt::ReadDword(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPathCreated", &made));
+  EXPECT_EQ(1u, made);
+  qvt::Close(run.process);
+  run.Start("/silent /nostart /noshort");  // the update, into the folder it made
+  ASSERT_TRUE(run.Ends(30000));
+  EXPECT_TRUE(qvt::ReadDword(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPathCreated", &made));
+  EXPECT_EQ(1u, made);
+  SetupRun shared;
+  CreateDirectoryA(shared.installFolder.c_str(), nullptr);
+  shared.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(shared.Ends(30000));
+  EXPECT_TRUE(qvt::ReadDword(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPathCreated", &made));
+  EXPECT_EQ(0u, made);
 }
 
 TEST(SetupLanguage, StoredChoiceThenLocaleThenCountryAndTheCommandLineWins) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "lib/Quorvane.h"
 #include "setup_support.h"
 
 using namespace setupt;
@@ -152,6 +153,9 @@ TEST(UninstallCycle, EverythingSetupWroteGoesAndNothingElse) {
   run.Start("/silent /nostart");
   ASSERT_TRUE(run.Ends(30000));
   ASSERT_TRUE(qvt::FileExists(run.installFolder + "uninstall.exe"));
+  DWORD made = 0;
+  EXPECT_TRUE(qvt::ReadDword(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPathCreated", &made));
+  EXPECT_EQ(1u, made) << "setup made the folder: everything in it goes";
   HWND main = nullptr;
   qvt::Process tray = qvt::Start(run.installFolder + "qvtoolbar.exe", "/s");
   main = qvt::WaitTop("qvToolbarClass", nullptr, tray.pid, 10000);
@@ -227,7 +231,7 @@ TEST(UninstallFlow, AMissingInstallPathTouchesNoFileButTheRestGoes) {
 }
 
 // A damaged "InstallPath" naming a root or a shared folder: its sound and help files
-// and its Help and Sounds folders all survive.
+// and its Help and Sounds folders all survive, and the uninstaller says why.
 TEST(UninstallFlow, ARootOrSharedFolderAsInstallPathKeepsItsFiles) {
   char windows[MAX_PATH] = {};
   GetWindowsDirectoryA(windows, MAX_PATH);
@@ -248,7 +252,7 @@ TEST(UninstallFlow, ARootOrSharedFolderAsInstallPathKeepsItsFiles) {
       EXPECT_TRUE(qvt::FileExists(folder + file)) << folder << file;
     EXPECT_EQ(1u, uninstall.boxes.size()) << folder;
     if (!uninstall.boxes.empty()) {
-      EXPECT_EQ(kNoPath, uninstall.boxes[0]);
+      EXPECT_EQ(0u, uninstall.boxes[0].find("Nothing was uninstalled: the install folder ")) << uninstall.boxes[0];
     }
     for (const char* file : {"qvsentinel.wav", "qvsentinel.hlp", "Help\\qvsentinel.txt", "Sounds\\qvsentinel.txt"})
       DeleteFileA((folder + file).c_str());
@@ -259,7 +263,8 @@ TEST(UninstallFlow, ARootOrSharedFolderAsInstallPathKeepsItsFiles) {
   qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
 }
 
-// Sound files whatever the case of their extension; a parent without "\Quorvane" stays.
+// In a folder setup made: sound files whatever the case of their extension; a parent
+// without "\Quorvane" stays.
 TEST(UninstallFlow, UpperCaseSoundFilesGoAndAPlainParentStays) {
   std::string parent = "C:\\qvparent\\", folder = parent + "Webdeck\\";
   CreateDirectoryA(parent.c_str(), nullptr);
@@ -267,6 +272,7 @@ TEST(UninstallFlow, UpperCaseSoundFilesGoAndAPlainParentStays) {
   qvt::WriteFile(folder + "KNOCK.WAV", "w");
   qvt::WriteFile(folder + "Quorvane.dll", "d");
   qvt::WriteString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", (parent + "Webdeck").c_str());
+  qvt::WriteDword(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPathCreated", 1);  // a folder setup made
   std::string from = qvt::TempFolder();
   CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
   CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
@@ -278,6 +284,81 @@ TEST(UninstallFlow, UpperCaseSoundFilesGoAndAPlainParentStays) {
   EXPECT_TRUE(qvt::FileExists(parent));
   RemoveTree(parent);
   RemoveTree(from);
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
+}
+
+// ---- What is the user's stays.
+
+// A shortcut to target in a special folder (made through the library); its path.
+std::string MakeShortcut(int csidl, const char* name, const std::string& target) {
+  std::string link = Special(csidl) + "\\" + name;
+  LibCreateShortcut(link.c_str(), target.c_str(), "", nullptr, 0);
+  return link;
+}
+
+// Installed into a folder that already held a program of the user's, with its
+// sound, help and language files and folders and its shortcuts: the uninstaller
+// takes the family's files and nothing else, and the folder stays.
+TEST(UninstallShared, AFolderTheUserHadKeepsTheUsersFilesAndShortcuts) {
+  SetupRun run;
+  const std::string& folder = run.installFolder;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const char* mine[] = {"myapp.exe", "song.wav", "tune.MID", "manual.hlp", "Help\\guide.txt", "Sounds\\ding.wav",
+                        "Languages\\de.txt"};
+  for (const char* sub : {"Help", "Sounds", "Languages"}) CreateDirectoryA((folder + sub).c_str(), nullptr);
+  for (const char* file : mine) ASSERT_TRUE(qvt::WriteFile(folder + file, "mine"));
+  std::string links[] = {MakeShortcut(CSIDL_PROGRAMS, "qvt My App.lnk", folder + "myapp.exe"),
+                         MakeShortcut(CSIDL_DESKTOPDIRECTORY, "qvt My App.lnk", folder + "myapp.exe")};
+  for (const std::string& link : links) ASSERT_TRUE(qvt::FileExists(link)) << link;
+  run.Start("/silent /nostart");
+  ASSERT_TRUE(run.Ends(30000));
+  ASSERT_TRUE(qvt::FileExists(folder + "qvtoolbar.exe"));
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(folder));
+  for (const char* file : mine) EXPECT_TRUE(qvt::FileExists(folder + file)) << file;
+  for (const std::string& link : links) EXPECT_TRUE(qvt::FileExists(link)) << link;
+  for (const char* file : {"qvtoolbar.exe", "Quorvane.dll", "uninstall.exe", "qvuac.exe", "qvrunas.exe"})
+    EXPECT_FALSE(qvt::FileExists(folder + file)) << file;
+  EXPECT_FALSE(qvt::FileExists(Special(CSIDL_COMMON_PROGRAMS) + "\\Quorvane Webdeck"));
+  for (const std::string& link : links) DeleteFileA(link.c_str());
+}
+
+// "InstallPath" at Program Files (one Browse away with an older setup): neither the
+// uninstaller nor setup takes a shortcut of the user's into Program Files, and the
+// uninstaller keeps its entries and says which folder it refused.
+TEST(UninstallShared, InstallPathAtProgramFilesKeepsEveryShortcutAndTheEntries) {
+  std::string programs = Special(CSIDL_PROGRAM_FILES);
+  std::string app = programs + "\\QvUserApp\\";
+  CreateDirectoryA(app.c_str(), nullptr);
+  ASSERT_TRUE(qvt::WriteFile(app + "app.exe", "MZ"));
+  std::string links[] = {MakeShortcut(CSIDL_PROGRAMS, "qvt User App.lnk", app + "app.exe"),
+                         MakeShortcut(CSIDL_DESKTOPDIRECTORY, "qvt User App.lnk", app + "app.exe")};
+  const char* uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\qvToolbarClass";
+  qvt::WriteString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", programs.c_str());
+  qvt::WriteString(HKEY_LOCAL_MACHINE, uninstallKey, "UninstallString", (programs + "\\uninstall.exe").c_str());
+  std::string from = qvt::TempFolder();
+  CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
+  CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(from));
+  ASSERT_EQ(2u, uninstall.boxes.size());
+  EXPECT_NE(std::string::npos, uninstall.boxes[1].find("the install folder " + programs + " is a folder of Windows"))
+      << uninstall.boxes[1];
+  for (const std::string& link : links) EXPECT_TRUE(qvt::FileExists(link)) << link;
+  std::string kept;
+  EXPECT_TRUE(qvt::ReadString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", &kept));
+  EXPECT_TRUE(qvt::ValueExists(HKEY_LOCAL_MACHINE, uninstallKey, "UninstallString"));
+  // Setup's removal of old shortcuts, with the same record, before installing elsewhere.
+  {
+    SetupRun run;
+    run.Start("/silent /nostart /noshort");
+    EXPECT_TRUE(run.Ends(30000));
+    for (const std::string& link : links) EXPECT_TRUE(qvt::FileExists(link)) << link;
+  }
+  for (const std::string& link : links) DeleteFileA(link.c_str());
+  RemoveTree(app);
+  RemoveTree(from);
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, uninstallKey);
   qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
 }
 

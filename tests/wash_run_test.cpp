@@ -185,6 +185,75 @@ TEST_F(WashRun, ClosingTheSettingsDuringARunLetsItFinish) {
   EXPECT_EQ(kConfirm, Answer(IDCANCEL)) << "the flags were reset";
 }
 
+// ---- Folders that are never washed.
+
+// A scratch profile holding a user's files. The program is started with TMP, TEMP
+// and USERPROFILE as a case sets them (it keeps its own copy of them), and the
+// test's own are put back at once.
+class WashProfile : public WashRun {
+ protected:
+  void SetUp() override {
+    WashRun::SetUp();
+    profile = "C:\\qvprofile" + std::to_string(GetCurrentProcessId()) + "\\";
+    for (const char* folder : {"", "Documents", "Desktop"}) CreateDirectoryA((profile + folder).c_str(), nullptr);
+    for (const char* file : kUserFiles) ASSERT_TRUE(WriteFile(profile + file, "mine"));
+  }
+  void TearDown() override {
+    WashRun::TearDown();
+    RemoveTree(profile);
+  }
+  void StartWith(const char* tmp, const char* temp) {
+    std::string saved[3];
+    const char* names[3] = {"TMP", "TEMP", "USERPROFILE"};
+    const char* values[3] = {tmp, temp, profile.c_str()};
+    for (int i = 0; i < 3; ++i) {
+      char value[MAX_PATH] = {};
+      saved[i] = GetEnvironmentVariableA(names[i], value, MAX_PATH) ? value : "";
+      SetEnvironmentVariableA(names[i], values[i]);
+    }
+    proc = StartTray("/s", &main);
+    for (int i = 0; i < 3; ++i) SetEnvironmentVariableA(names[i], saved[i].empty() ? nullptr : saved[i].c_str());
+  }
+  // Runs the wash with only the TEMP item ticked; the summary.
+  std::string WashTemp() {
+    Set("ClearTemp", 1);
+    HWND page = OpenPage(2);
+    if (!page) return "<no page>";
+    Press(page, kWashButton);
+    if (Answer(IDOK) != kConfirm) return "<no question>";
+    std::string summary = Answer(IDOK, 30000);
+    while (summary.find("Could not delete") == 0) summary = Answer(IDOK, 30000);  // the Windows temp folder's
+    return summary;
+  }
+  void ExpectUserFilesKept() {
+    for (const char* file : kUserFiles) EXPECT_TRUE(FileExists(profile + file)) << file;
+  }
+  static constexpr const char* kUserFiles[] = {"Documents\\letter.txt", "Desktop\\notes.txt", "profile.ini"};
+  std::string profile;
+};
+
+// Without TMP and TEMP the system's temporary folder is the profile: it is left
+// alone, and the summary says which folder and why.
+TEST_F(WashProfile, WithoutTmpAndTempTheProfileIsLeftAlone) {
+  StartWith(nullptr, nullptr);
+  ASSERT_NE(nullptr, main);
+  std::string summary = WashTemp();
+  ExpectUserFilesKept();
+  EXPECT_EQ(std::string::npos, summary.find("successfully")) << summary;
+  EXPECT_NE(std::string::npos, summary.find("The folder '" + profile + "' was left alone: TMP and TEMP are not set"))
+      << summary;
+}
+
+// TEMP naming the profile itself: a folder of the user's, left alone.
+TEST_F(WashProfile, TempPointingAtTheProfileIsLeftAlone) {
+  StartWith(nullptr, profile.c_str());
+  ASSERT_NE(nullptr, main);
+  std::string summary = WashTemp();
+  ExpectUserFilesKept();
+  EXPECT_EQ(std::string::npos, summary.find("successfully")) << summary;
+  EXPECT_NE(std::string::npos, summary.find("was left alone: it is a folder of Windows or of a user.")) << summary;
+}
+
 // ---- The page's own buttons and the File Delete Options dialog.
 
 TEST_F(WashRun, AGroupButtonClearsOnlyItsTickedItems) {

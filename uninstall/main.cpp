@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "common/catalogue.h"
 #include "common/cleanupbatch.h"
 #include "common/paths.h"
 #include "lib/Quorvane.h"
@@ -19,6 +20,33 @@ namespace {
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 void ShowBox(const char* text, UINT style) { MessageBoxA(nullptr, text, kHavrelTitle, style); }
+
+// The install folder as setup recorded it, without trailing backslashes; false
+// when there is no record.
+bool ReadInstallFolder(char* folder) {
+  folder[0] = 0;
+  if (!LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", folder)) {
+    folder[0] = 0;
+    return false;
+  }
+  TrimTrailingBackslashes(folder);
+  return true;
+}
+
+// A recorded install folder that the folder guard refuses (a root, a folder of
+// Windows or of a user): nothing may be taken from it, and nothing that would
+// keep a repaired installation from being removed later may go.
+bool IsRefusedInstallFolder(const char* folder) { return folder[0] && !IsRemovableInstallFolder(folder); }
+
+void ShowRefusedFolder(const char* folder) {
+  char text[LIB_SETTING_CHARS + 600];
+  snprintf(text, sizeof text,
+           LibTranslate("Nothing was uninstalled: the install folder %s is a folder of Windows or of a user, and no "
+                        "file is ever removed from it. The uninstall entry stays.",
+                        LIB_TRANSLATE_FORMAT),
+           folder);
+  ShowBox(text, MB_OK | MB_ICONEXCLAMATION);
+}
 
 // The uninstall entries: the identity's own and this product's.
 void DeleteUninstallEntries() {
@@ -86,11 +114,15 @@ void WriteBatch() {
 
 void RemovalRun() {
   char folder[LIB_SETTING_CHARS + 1] = {};
-  if (!LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", folder)) {
-    folder[0] = 0;
-    ShowBox("Cannot find install path to remove files.", MB_OK);
+  if (!ReadInstallFolder(folder)) ShowBox("Cannot find install path to remove files.", MB_OK);
+  // The guard speaks before anything that cannot be undone: the helper started
+  // from that folder, the shortcuts, the entries, the files.
+  if (IsRefusedInstallFolder(folder)) {
+    ShowRefusedFolder(folder);
+    WriteBatch();
+    return;
   }
-  TrimTrailingBackslashes(folder);
+  bool createdBySetup = LibReadSettingInt(HKEY_LOCAL_MACHINE, kInstallFolderCreatedSetting) == 1;
   StartUacHelper(folder);
   for (int csidl : {CSIDL_STARTUP, CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY}) LibDeleteShortcuts(csidl);
   for (int csidl : {CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
@@ -98,12 +130,9 @@ void RemovalRun() {
     DeleteStartMenuGroup(csidl, kProductTitle);
   }
   RemoveRegistryEntries();
-  if (strlen(folder) > 1 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) {
-    // A damaged value naming a root or a shared folder would take files of others with it.
-    if (IsRemovableInstallFolder(folder)) RemoveFiles(folder);
-    else ShowBox("Cannot find install path to remove files.", MB_OK);
-  }
+  if (strlen(folder) > 1 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) RemoveFiles(folder, createdBySetup);
   LibRegDeleteValue(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath");
+  LibRegDeleteValue(HKEY_LOCAL_MACHINE, kFamilyKey, kInstallFolderCreatedSetting);
   // The family's keys stay while another product of the family keeps its values there.
   DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, kFamilyKey);
   DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
@@ -129,7 +158,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
            kHavrelTitle);
   if (MessageBoxA(nullptr, text, kHavrelTitle, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return 1;
   StopRunningToolsOnce();
-  DeleteUninstallEntries();
+  char folder[LIB_SETTING_CHARS + 1] = {};
+  ReadInstallFolder(folder);
+  if (!IsRefusedInstallFolder(folder)) DeleteUninstallEntries();
   if (!RelaunchFromTemp()) RemovalRun();
   return 1;
 }

@@ -9,6 +9,7 @@
 
 #include "common/catalogue.h"
 #include "common/deletefile.h"
+#include "common/folderguard.h"
 #include "common/paths.h"
 #include "common/restartlist.h"
 #include "common/stoptools.h"
@@ -66,11 +67,6 @@ void DeleteByExtension(const char* folder, const char* a, const char* b) {
 void DeleteSubfolder(const char* folder, const char* name) {
   char path[MAX_PATH];
   if (JoinPath(path, sizeof path, folder, name)) LibDeleteFolder(path, 1);
-}
-
-bool SameFolder(const char* a, const char* b) {
-  char fa[MAX_PATH], fb[MAX_PATH];
-  return FullFolderPath(a, fa, sizeof fa) && FullFolderPath(b, fb, sizeof fb) && lstrcmpiA(fa, fb) == 0;
 }
 
 }  // namespace
@@ -140,29 +136,10 @@ void DeleteOrScheduleFile(const char* folder, const char* name) {
 
 bool IsRemovableInstallFolder(const char* folder) {
   char full[MAX_PATH];
-  if (!folder || !MakeFullPath(folder, full, sizeof full) || !IsBelowRoot(full)) return false;
-  char shared[MAX_PATH] = {};
-  if (GetWindowsDirectoryA(shared, MAX_PATH) && SameFolder(full, shared)) return false;
-  if (GetSystemDirectoryA(shared, MAX_PATH) && SameFolder(full, shared)) return false;
-  constexpr int kShared[] = {CSIDL_PROGRAM_FILES,   CSIDL_PROGRAM_FILESX86,  CSIDL_PROGRAM_FILES_COMMON,
-                             CSIDL_PROFILE,         CSIDL_DESKTOPDIRECTORY,  CSIDL_COMMON_DESKTOPDIRECTORY,
-                             CSIDL_PERSONAL,        CSIDL_COMMON_DOCUMENTS,  CSIDL_APPDATA,
-                             CSIDL_LOCAL_APPDATA,   CSIDL_COMMON_APPDATA,    CSIDL_WINDOWS,
-                             CSIDL_SYSTEM,          CSIDL_SYSTEMX86};
-  for (int csidl : kShared) {
-    shared[0] = 0;
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, shared)) && shared[0] && SameFolder(full, shared))
-      return false;
-  }
-  // The folder that holds the profiles.
-  if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, shared)) && shared[0]) {
-    char parent[MAX_PATH];
-    if (FolderPart(parent, sizeof parent, shared) && SameFolder(full, parent)) return false;
-  }
-  return true;
+  return folder && FullFolderPath(folder, full, sizeof full) && IsBelowRoot(full) && !IsProtectedFolder(full);
 }
 
-void RemoveFiles(const char* folder) {
+void RemoveFiles(const char* folder, bool createdBySetup) {
   DeleteOrScheduleFile(folder, "qvhavrel.exe");
   for (const char* name : {"Quorvane.hlp", "Quorvane.GID", "Quorvane.hlp", "Quorvane.chm", "helpComplete.chm",
                            "Quorvane.gid"})
@@ -172,17 +149,23 @@ void RemoveFiles(const char* folder) {
     DeleteOrScheduleFile(folder, name);
   for (const char* name : kToolLogs) DeleteOrScheduleFile(folder, name);
   for (const char* name : kToolFiles) DeleteOrScheduleFile(folder, name);
-  DeleteByExtension(folder, ".wav", ".mid");
-  DeleteByExtension(folder, ".hlp", ".gid");
+  // Every sound and help file only in a folder of the family's own: in a folder the
+  // user had before, such files are the user's.
+  if (createdBySetup) {
+    DeleteByExtension(folder, ".wav", ".mid");
+    DeleteByExtension(folder, ".hlp", ".gid");
+  }
   for (const char* name : kShellExtensions) DeleteOrScheduleFile(folder, name);
   DeleteOrScheduleFile(folder, "Quorvane.dll");
   DeleteOrScheduleFile(folder, "Quorvane64.dll");
-  for (const char* name : {"Sounds", "Languages", "Help"}) DeleteSubfolder(folder, name);
+  if (createdBySetup)
+    for (const char* name : {"Sounds", "Languages", "Help"}) DeleteSubfolder(folder, name);
   DeleteOrScheduleFile(folder, "uninstall.exe");
-  RemoveDirectoryA(folder);
+  RemoveDirectoryA(folder);  // only when nothing is left in it
   char parent[MAX_PATH];
   size_t n = strlen(folder);
-  if (FolderPart(parent, sizeof parent, folder) && strlen(parent) > 0 && strlen(parent) < n && strstr(parent, "\\Quorvane"))
+  if (createdBySetup && FolderPart(parent, sizeof parent, folder) && strlen(parent) > 0 && strlen(parent) < n &&
+      strstr(parent, "\\Quorvane") && !IsProtectedFolder(parent))
     RemoveDirectoryA(parent);
   SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, folder, nullptr);
   SHChangeNotify(0, SHCNF_FLUSH, nullptr, nullptr);

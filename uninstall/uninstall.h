@@ -16,8 +16,13 @@ void StopRunningToolsOnce();
 void RemoveRegistryEntries();
 // A key that holds nothing any more goes; one with values or subkeys stays.
 void DeleteKeyIfEmpty(HKEY root, const char* key);
-void RemoveFiles(const char* installFolder);
+// Removes the family's files from the install folder. In a folder that setup
+// made itself (createdBySetup) also every sound and help file, the Sounds,
+// Languages and Help folders and an emptied parent named "...\Quorvane..."; in a
+// folder that was there before only the family's named files, and the folder
+// itself only when nothing else is left in it.
+void RemoveFiles(const char* installFolder, bool createdBySetup);
 void DeleteOrScheduleFile(const char* folder, const char* name);
-// The install folder may be emptied: a full path below a root that is not the
-// Windows or System folder or a folder many programs share.
+// The install folder may be emptied: a full path that the folder guard does not
+// protect (no root, no folder of Windows or of a user, no parent of one).
 bool IsRemovableInstallFolder(const char* folder);

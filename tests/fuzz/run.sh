@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Native build of the restart-list splicing with AddressSanitizer and UBSan, and a bounded
+# Native builds of the restart-list splicing, setup's command line and the folder
+# guard's path part with AddressSanitizer and UBSan, each with a bounded
 # seeded random run against its property. Exits nonzero on any failure.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,3 +14,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 "$out/splice_fuzz" "${QV_FUZZ_SEED:
 "$cxx" -std=c++17 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=all -I"$root" \
   "$root/setup/cmdline.cpp" "$here/cmdline_fuzz.cpp" -o "$out/cmdline_fuzz"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 "$out/cmdline_fuzz" "${QV_FUZZ_SEED:-$(date +%s)}" "${QV_FUZZ_SECONDS:-3}"
+"$cxx" -std=c++17 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=all -I"$root" \
+  "$root/common/guardpath.cpp" "$here/guard_fuzz.cpp" -o "$out/guard_fuzz"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 "$out/guard_fuzz" "${QV_FUZZ_SEED:-$(date +%s)}" "${QV_FUZZ_SECONDS:-3}"

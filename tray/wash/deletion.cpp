@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/folderguard.h"
 #include "common/paths.h"
 #include "common/restartlist.h"
 #include "tray/qvtoolbar.h"
@@ -297,5 +298,7 @@ void EmptyFolder(char* path, int recurse) {
     if (!IsBelowRoot(folder)) return;
     memcpy(path, folder, strlen(folder) + 1);
   }
+  // Never a folder of Windows or of a user, whatever the settings say.
+  if (IsProtectedFolder(folder)) return;
   WalkFolder(folder, mask, recurse);
 }

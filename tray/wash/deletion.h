@@ -5,7 +5,8 @@ constexpr int kDeletePathChars = 520;  // every path buffer of these routines
 
 // Empties a folder (subfolders with recurse; emptied subfolders removed only for "*.*"),
 // deletes a single file, or deletes the files matching a mask in the last component.
-// The path is made full first; a relative path or a volume or share root is refused.
+// The path is made full first; a relative path, a volume or share root and a
+// folder the folder guard protects (common/folderguard.h) are refused.
 // path is a kDeletePathChars buffer that is changed in place: pass a scratch copy.
 void EmptyFolder(char* path, int recurse);
 // 0: stop requested or the file lies in a guarded folder (callers leave their loops); else 1.

@@ -7,7 +7,9 @@
 #include <shlobj.h>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
+#include "common/folderguard.h"
 #include "common/paths.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/deletion.h"
@@ -82,12 +84,33 @@ void FolderWithFallback(int csidl, const char* valueName, char* path) {
   path[MAX_PATH - 1] = 0;
 }
 
+// The first folder left alone in this run or clearing, and why.
+char FirstLeftAlone[kDeletePathChars];
+LeftAloneReason FirstLeftAloneReason = kLeftProtected;
+
+// A folder that the guard protects is left alone, and the run says so.
+bool LeftAloneWhenProtected(const char* path) {
+  if (!IsProtectedFolder(path)) return false;
+  NoteFolderLeftAlone(path, kLeftProtected);
+  return true;
+}
+
 // Empties the folder with everything below it (the deletion routines refuse roots
 // and relative paths, so a damaged value empties nothing).
 void EmptyIfFolder(char* path, bool mustBeFolder) {
   if (!path[0]) return;
   if (mustBeFolder ? !IsFolder(path) : GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
+  if (LeftAloneWhenProtected(path)) return;
   EmptyFolder(path, 1);
+}
+
+// GetTempPath's folder is a temporary folder only when TMP or TEMP named it;
+// without both it is the profile or the Windows folder.
+bool TempFromVariables() {
+  char value[4];
+  for (const char* name : {"TMP", "TEMP"})
+    if (GetEnvironmentVariableA(name, value, sizeof value) > 0) return true;
+  return false;
 }
 
 // ---- The Internet Options sheet.
@@ -178,7 +201,8 @@ void WashTempFolders() {
   char path[kDeletePathChars] = {};
   DWORD n = GetTempPathA(MAX_PATH, path);
   if (n == 0 || n >= MAX_PATH) path[0] = 0;
-  EmptyIfFolder(path, true);
+  if (path[0] && !TempFromVariables()) NoteFolderLeftAlone(path, kLeftNotTemporary);
+  else EmptyIfFolder(path, true);
   memset(path, 0, sizeof path);
   UINT w = GetWindowsDirectoryA(path, MAX_PATH);
   if (w == 0 || w >= MAX_PATH || !JoinPath(path, sizeof path, path, "temp")) return;
@@ -259,7 +283,7 @@ void WashIeCookies() {
   char folder[kDeletePathChars];
   if (!path[0] || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
   if (!MakeFullPath(path, folder, sizeof folder) || !IsBelowRoot(folder)) return;  // never a root
-  if (!AddTrailingBackslash(folder, sizeof folder)) return;
+  if (LeftAloneWhenProtected(folder) || !AddTrailingBackslash(folder, sizeof folder)) return;
   char pattern[kDeletePathChars];
   if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
   WIN32_FIND_DATAA found;
@@ -272,4 +296,34 @@ void WashIeCookies() {
     if (!SecureDeleteFile(file)) break;
   } while (FindNextFileA(find, &found));
   FindClose(find);
+}
+
+void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason) {
+  if (WashLeftAloneCount.fetch_add(1, std::memory_order_relaxed) != 0) return;
+  snprintf(FirstLeftAlone, sizeof FirstLeftAlone, "%s", folder);
+  FirstLeftAloneReason = reason;
+}
+
+void ForgetFoldersLeftAlone() {
+  WashLeftAloneCount.store(0, std::memory_order_relaxed);
+  FirstLeftAlone[0] = 0;
+}
+
+bool LeftAloneSentence(char* out, size_t cap) {
+  unsigned count = static_cast<unsigned>(WashLeftAloneCount.load(std::memory_order_relaxed));
+  if (!count || cap == 0) return false;
+  char reason[300];
+  snprintf(reason, sizeof reason, "%s",
+           LibTranslate(FirstLeftAloneReason == kLeftNotTemporary
+                            ? "TMP and TEMP are not set, so it is not a temporary folder"
+                            : "it is a folder of Windows or of a user",
+                        1));
+  snprintf(out, cap, LibTranslate("The folder '%s' was left alone: %s.", 1 | LIB_TRANSLATE_FORMAT), FirstLeftAlone,
+           reason);
+  if (count > 1) {
+    size_t used = strlen(out);
+    snprintf(out + used, cap - used, LibTranslate(" (%u more folders were left alone.)", 1 | LIB_TRANSLATE_FORMAT),
+             count - 1);
+  }
+  return true;
 }

@@ -9,6 +9,7 @@ namespace {
 
 constexpr int IDC_WASHBUTTON = 1175;
 constexpr int kSummaryChars = 520;
+constexpr int kLeftAloneChars = 1000;  // a folder of up to 520 characters and the reason
 // The deepest folder walk a 520-character path allows is about 260 levels of
 // about 3 KB of stack each (the walk's frames), and a report box at its end
 // needs the system's share: reserved explicitly, with room to spare.
@@ -32,13 +33,18 @@ void ShowSummary() {
   unsigned errors = static_cast<unsigned>(WashErrorCount.load(std::memory_order_relaxed));
   unsigned warnings = static_cast<unsigned>(WashWarningCount.load(std::memory_order_relaxed));
   unsigned locked = static_cast<unsigned>(WashLockedCount.load(std::memory_order_relaxed));
-  char text[kSummaryChars] = {};
+  char text[kSummaryChars + kLeftAloneChars] = {};
   const int format = 1 | LIB_TRANSLATE_FORMAT;
-  if (!errors && !warnings && !locked) {
+  // A folder left alone was not washed: the run did not finish "successfully".
+  char leftAlone[kLeftAloneChars] = {};
+  bool left = LeftAloneSentence(leftAlone, sizeof leftAlone);
+  if (!errors && !warnings && !locked && !left) {
     snprintf(text, sizeof text, "%s", LibTranslate("Wash finished successfully!", 1));
-  } else if (!errors && !warnings) {
+  } else if (!errors && !warnings && !left) {
     snprintf(text, sizeof text,
              LibTranslate("Wash finished successfully! (%u locked files will be deleted after reboot.)", format), locked);
+  } else if (!errors && !warnings && !locked) {
+    snprintf(text, sizeof text, "%s", LibTranslate("Wash finished.", 1));
   } else if (locked) {
     snprintf(text, sizeof text,
              LibTranslate("Wash finished. %u errors occured. %u warnings issued. (%u locked files will be deleted "
@@ -48,6 +54,10 @@ void ShowSummary() {
   } else {
     snprintf(text, sizeof text, LibTranslate("Wash finished. %u errors occured. %u warnings issued.", format), errors,
              warnings);
+  }
+  if (left) {
+    size_t used = strlen(text);
+    snprintf(text + used, sizeof text - used, " %s", leftAlone);
   }
   MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_ICONINFORMATION);
 }
@@ -99,6 +109,7 @@ DWORD WINAPI WashThreadProc(void*) {
   WashErrorCount.store(0, std::memory_order_relaxed);
   WashWarningCount.store(0, std::memory_order_relaxed);
   WashLockedCount.store(0, std::memory_order_relaxed);
+  ForgetFoldersLeftAlone();
   bool stopped = false;
   for (int i = 0; i < kWashItemCount && !stopped; ++i) {
     if (ReadSettingInt(kWashItems[i].setting) == 1) {

@@ -28,6 +28,17 @@ constexpr int kWashItemCount = 9;
 extern const WashItem kWashItems[kWashItemCount];
 constexpr int kHistoryItem = 5;  // HistoryInRun is set just before it runs in a run
 
+// Folders an item leaves alone: a folder the folder guard protects, and a "temporary"
+// folder that TMP and TEMP did not name (the system then falls back to the profile
+// or the Windows folder). The first one of a run is kept with its reason.
+enum LeftAloneReason { kLeftProtected = 1, kLeftNotTemporary = 2 };
+void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason);
+// Forgets them: the start of a run or of a single clearing.
+void ForgetFoldersLeftAlone();
+// The translated sentence that names the first folder left alone and why (and how
+// many more there were); false when none was.
+bool LeftAloneSentence(char* out, size_t cap);
+
 // The run: asks, then clears the ticked items on a worker thread.
 void StartWash();
 DWORD WINAPI WashThreadProc(void* unused);

@@ -73,7 +73,15 @@ bool Confirmed(const char* question) {
          IDOK;
 }
 
-void Done() { MessageBeep(MB_ICONASTERISK); }
+// The end of a single clearing: a beep, or the folder it left alone.
+void Done() {
+  char text[1000];
+  if (!LeftAloneSentence(text, sizeof text)) {
+    MessageBeep(MB_ICONASTERISK);
+    return;
+  }
+  MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_ICONINFORMATION);
+}
 
 void SetIcons(HWND page) {
   if (GetAsyncKeyState('5') < 0) {  // the groups' other pictures
@@ -103,6 +111,7 @@ INT_PTR OnInitDialog(HWND page) {
 // A group button: the ticked items of its group, at once, on this thread.
 void ClearGroup(HWND page, const int* boxes, size_t count, const char* question) {
   if (!Confirmed(question)) return;
+  ForgetFoldersLeftAlone();
   for (size_t i = 0; i < count; ++i) {
     const WashItem* item = ItemOfBox(boxes[i]);
     if (item && CheckedValue(page, boxes[i])) item->run();
@@ -112,6 +121,7 @@ void ClearGroup(HWND page, const int* boxes, size_t count, const char* question)
 
 void ClearOne(int item) {
   if (!Confirmed("Are you sure?")) return;
+  ForgetFoldersLeftAlone();
   kWashItems[item].run();
   Done();
 }
