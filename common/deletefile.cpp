@@ -19,6 +19,5 @@ DeleteOutcome DeleteFileWithRetry(const char* folder, const char* name) {
     SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, path, nullptr);
     return kDeleted;
   }
-  MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  return kScheduled;
+  return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? kScheduled : kNotScheduled;
 }

@@ -33,9 +33,9 @@
 //   lines; anything missing from the end of the file is detected that way.
 //
 // Import reads and checks the whole file before it writes anything, and
-// accepts only keys of the family's own trees: HKEY_CURRENT_USER or
-// HKEY_LOCAL_MACHINE "Software\Quorvane[\...]" and HKEY_CURRENT_USER
-// "Software\AppDataLow\Software\Quorvane[\...]".
+// accepts only keys of the family's own trees of the user: HKEY_CURRENT_USER
+// "Software\Quorvane[\...]" and "Software\AppDataLow\Software\Quorvane[\...]".
+// Machine-wide keys ("InstallPath" among them) are never written from a file.
 #include "quorvane/internal.h"
 
 #include <cstdio>
@@ -204,10 +204,13 @@ bool StartsWithKey(const char* subkey, const char* prefix) {
   return _strnicmp(subkey, prefix, n) == 0 && (subkey[n] == 0 || subkey[n] == '\\');
 }
 
+// Only the user's own keys: a settings file lies where others can write it (beside
+// a package, in a download), and an elevated program may import it.
 bool IsFamilyKey(HKEY root, const char* subkey) {
+  if (root != HKEY_CURRENT_USER) return false;
   if (!subkey[0] || subkey[strlen(subkey) - 1] == '\\' || strstr(subkey, "\\\\")) return false;
-  if (StartsWithKey(subkey, "Software\\Quorvane")) return true;
-  return root == HKEY_CURRENT_USER && StartsWithKey(subkey, "Software\\AppDataLow\\Software\\Quorvane");
+  return StartsWithKey(subkey, "Software\\Quorvane") ||
+         StartsWithKey(subkey, "Software\\AppDataLow\\Software\\Quorvane");
 }
 
 // ---- Import -------------------------------------------------------------

@@ -94,8 +94,10 @@ int LibReadSetting(HKEY root, const char* name, char* buffer) {
       DWORD v;
       memcpy(&v, data, 4);
       snprintf(buffer, LIB_SETTING_CHARS, "%ld", static_cast<long>(static_cast<LONG>(v)));
+    } else if (strlen(data) < LIB_SETTING_CHARS) {  // data is terminated (calloc'ed one byte more)
+      CopyText(buffer, LIB_SETTING_CHARS, data);
     } else {
-      CopyText(buffer, LIB_SETTING_CHARS, data);  // data is terminated (calloc'ed one byte more)
+      rc = ERROR_MORE_DATA;  // refused, never cut: a cut "InstallPath" names another folder
     }
   }
   free(data);

@@ -127,3 +127,17 @@ shot uninstall-refused-folder 1
 press "Quorvane Havrel" 1
 sleep 2
 qv_wine reg delete 'HKLM\Software\Quorvane\Quorvanes' /f </dev/null >/dev/null 2>&1 || true
+
+# Setup's last page when a file could not be installed (its target path is too long).
+pkg="$WINEPREFIX/drive_c/qvshotpkg"
+rm -rf "$pkg" && mkdir -p "$pkg" && cp "$setup_folder"/* "$pkg"/
+long=$(printf 'n%.0s' $(seq 1 240))
+echo long > "$pkg/$long.txt"
+qv_wine 'C:\qvshotpkg\setup.exe' /nostart /path: 'C:\qvshots-with-a-longer-name' </dev/null >/dev/null 2>&1 &
+press "$options" wait 30
+press "$options" 1                        # Next
+press "Quorvane Setup" wait 30
+shot setup-files-not-installed 8
+press "Quorvane Setup" 1                  # Close
+sleep 2
+rm -rf "$pkg"

@@ -56,6 +56,11 @@ bool AskToRetry(LockedCopy& copy, bool module) {
 
 bool CopyAgain(const LockedCopy& copy) { return CopyFileA(copy.source, copy.target, FALSE) != 0; }
 
+// A file of the setup folder that is not installed; the first one is named at the end.
+void NoteNotInstalled(const char* name) {
+  if (FilesNotInstalled++ == 0) snprintf(FirstFileNotInstalled, sizeof FirstFileNotInstalled, "%s", name);
+}
+
 // Retries for about five seconds; true when the copy succeeded.
 bool RetryCopy(const LockedCopy& copy) {
   for (int count = 0; count <= kRetries; ++count) {
@@ -68,7 +73,8 @@ bool RetryCopy(const LockedCopy& copy) {
 // A target that could not be overwritten: moved aside, copied again, retried, asked.
 // Whatever replaced it, the moved-aside file goes at the next restart; a file given
 // up is moved back under its own name, so that the installed product stays whole.
-void CopyLockedFile(LockedCopy& copy) {
+// True when the new file is in place.
+bool CopyLockedFile(LockedCopy& copy) {
   if (strstr(copy.target, "qvtweak.dll") || strstr(copy.target, "qvtoolbar.dll")) LogoffNeeded = 1;
   AsideName(copy.target, copy.aside, sizeof copy.aside);
   copy.movedAside = MoveFileExA(copy.target, copy.aside, 0) != 0;
@@ -93,9 +99,11 @@ void CopyLockedFile(LockedCopy& copy) {
     }
     copied = CopyAgain(copy) || RetryCopy(copy);
   }
-  if (!copy.movedAside) return;
-  if (copied) MoveFileExA(copy.aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  else MoveFileExA(copy.aside, copy.target, 0);  // put back: no file would be left under its name
+  if (copy.movedAside) {
+    if (copied) MoveFileExA(copy.aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    else MoveFileExA(copy.aside, copy.target, 0);  // put back: no file would be left under its name
+  }
+  return copied;
 }
 
 }  // namespace
@@ -133,10 +141,12 @@ void CopySetupFiles() {
   DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
   if (n == 0 || n >= MAX_PATH || !FolderPart(source, sizeof source, program)) return;
   char pattern[MAX_PATH];
-  if (!JoinPath(pattern, sizeof pattern, source, "*.*")) return;
   WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(pattern, &found);
-  if (find == INVALID_HANDLE_VALUE) return;
+  HANDLE find = JoinPath(pattern, sizeof pattern, source, "*.*") ? FindFirstFileA(pattern, &found) : INVALID_HANDLE_VALUE;
+  if (find == INVALID_HANDLE_VALUE) {
+    NoteNotInstalled(source);  // not one file could be listed
+    return;
+  }
   int percent = 0;
   bool explorerClosed = false;
   do {
@@ -148,11 +158,13 @@ void CopySetupFiles() {
     snprintf(status, sizeof status, "Copying Files: %u%%", static_cast<unsigned>(percent));
     ShowProgress(status, percent);
     char from[MAX_PATH], to[MAX_PATH];
-    if (!JoinPath(from, sizeof from, source, found.cFileName) || !JoinPath(to, sizeof to, InstallFolder, found.cFileName))
+    if (!JoinPath(from, sizeof from, source, found.cFileName) || !JoinPath(to, sizeof to, InstallFolder, found.cFileName)) {
+      NoteNotInstalled(found.cFileName);  // a path that does not fit
       continue;
+    }
     if (CopyFileA(from, to, FALSE)) continue;
     LockedCopy copy = {from, to, found.cFileName, {}, false, false};
-    CopyLockedFile(copy);
+    if (!CopyLockedFile(copy)) NoteNotInstalled(found.cFileName);
     explorerClosed = explorerClosed || copy.explorerClosed;
   } while (FindNextFileA(find, &found));
   FindClose(find);

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "common/cleanupbatch.h"
 #include "common/folderguard.h"
@@ -17,6 +19,7 @@
 namespace {
 
 constexpr long long kFiletimeWeek = 6048000000000LL;
+constexpr int kStarterWaitRounds = 30;  // 100 ms apart
 
 // The whole command line, lower-cased; null when it is too long to be read whole.
 char* LoweredCommandLine() {
@@ -134,12 +137,21 @@ void SetProgressText(int control, const char* text) {
   if (ProgressPage) SetDlgItemTextA(ProgressPage, control, text);
 }
 
+// The last status: the files that were not installed, or the success text.
+void SetOutcomeText(const char* successFormat) {
+  char done[MAX_PATH + 400];
+  if (FilesNotInstalled)
+    snprintf(done, sizeof done, LibTranslate("%u files could not be installed; the first is %s.", LIB_TRANSLATE_FORMAT),
+             static_cast<unsigned>(FilesNotInstalled), FirstFileNotInstalled);
+  else
+    snprintf(done, sizeof done, LibTranslate(successFormat, LIB_TRANSLATE_FORMAT), kProductTitle);
+  SetProgressText(IDC_STATUS, done);
+}
+
 void FinishFirstInstallation() {
   SetProgressText(IDC_EXPLANATION,
                   LibTranslate("See Online Help for an overview how the Quorvane can help you with your work at the computer!", 0));
-  char done[300];
-  snprintf(done, sizeof done, LibTranslate("%s installed successfully!", LIB_TRANSLATE_FORMAT), kProductTitle);
-  SetProgressText(IDC_STATUS, done);
+  SetOutcomeText("%s installed successfully!");
   MSG message;
   while (!ProgressClosed && GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (ProgressPage && IsDialogMessageA(ProgressPage, &message)) continue;
@@ -152,9 +164,7 @@ void FinishUpdate() {
   SetProgressText(IDC_EXPLANATION,
                   LogoffNeeded ? LibTranslate("Note: You need to logoff for qv-Tweak/qv-Webdeck to use the new version.", 0)
                                : "");
-  char done[300];
-  snprintf(done, sizeof done, LibTranslate("%s updated successfully!", LIB_TRANSLATE_FORMAT), kProductTitle);
-  SetProgressText(IDC_STATUS, done);
+  SetOutcomeText("%s updated successfully!");
   for (int counter = 32; !ProgressClosed && counter > 0; --counter) {
     PumpMessages();
     Sleep(100);
@@ -167,7 +177,8 @@ void FinishUpdate() {
 }
 
 void ShowEnd() {
-  SetProgressText(IDC_SUBTITLE, LibTranslate("The installation is complete.", 0));
+  SetProgressText(IDC_SUBTITLE, FilesNotInstalled ? LibTranslate("The installation is not complete.", 0)
+                                                  : LibTranslate("The installation is complete.", 0));
   ReleaseCapture();
   SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
   if (ProgressPage) {
@@ -176,8 +187,10 @@ void ShowEnd() {
   }
   SetProgressText(IDOK, LibTranslate("&Close", 0));
   PumpMessages();
-  MessageBeep(MB_ICONASTERISK);
-  if (SilentMode) return;
+  MessageBeep(FilesNotInstalled ? MB_ICONEXCLAMATION : MB_ICONASTERISK);
+  if (FilesNotInstalled) SetOutcomeText("");  // also in silent mode, for the page's last look
+  // Without a page (silent, closed, or never made) nothing waits for it.
+  if (SilentMode || !ProgressPage) return;
   if (AnyToolWasRunning()) FinishUpdate();
   else FinishFirstInstallation();
 }
@@ -202,26 +215,52 @@ bool IsBelowTemp(const char* folder) {
                                                   fullTemp, static_cast<int>(t)) == CSTR_EQUAL;
 }
 
-// With "/sfxstart": the package's folder goes, except the running setup and the
-// library, which the batch removes after setup has ended. Only a folder inside
-// TEMP: "/sfxstart" given to a setup in any other folder deletes nothing.
+// The files of the package folder (names only; subfolders are not the package's to remove).
+std::vector<std::string> PackageFiles(const char* folder) {
+  std::vector<std::string> names;
+  char pattern[MAX_PATH];
+  if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return names;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(pattern, &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return names;
+}
+
+// Deletes what it can of the package folder now; the names of the files that stay.
+// The run-as starter was just told to end: its file is given a few seconds.
+std::vector<std::string> DeleteWhatCanGo(const char* folder) {
+  std::vector<std::string> left;
+  for (int round = 0; round < kStarterWaitRounds; ++round) {
+    left.clear();
+    for (const std::string& name : PackageFiles(folder)) {
+      char file[MAX_PATH];
+      if (JoinPath(file, sizeof file, folder, name.c_str()) && !DeleteFileA(file)) left.push_back(name);
+    }
+    bool onlyOurs = true;  // the running setup and its library cannot go before setup ends
+    for (const std::string& name : left)
+      onlyOurs = onlyOurs && (lstrcmpiA(name.c_str(), "setup.exe") == 0 || lstrcmpiA(name.c_str(), "Quorvane.dll") == 0);
+    if (onlyOurs) break;
+    Sleep(100);
+  }
+  return left;
+}
+
+// With "/sfxstart": the package's folder goes. What setup cannot delete at its end
+// (itself, the library, a starter still ending) the batch retries, then removes
+// the folder. Only a folder inside TEMP that the folder guard does not protect:
+// "/sfxstart" given to a setup in any other folder deletes nothing.
 void WriteCleanupBatch(bool sfxStart) {
   if (!sfxStart) return;
   char folder[MAX_PATH];
   if (!SetupFolder(folder, sizeof folder) || !IsBelowTemp(folder) || IsProtectedFolder(folder)) return;
-  char pattern[MAX_PATH];
-  if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(pattern, &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      char file[MAX_PATH];
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && JoinPath(file, sizeof file, folder, found.cFileName))
-        DeleteFileA(file);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  CleanupBatch batch = {folder, "setup.exe", true, true, nullptr};
+  std::vector<std::string> left = DeleteWhatCanGo(folder);
+  std::vector<const char*> names;
+  for (const std::string& name : left) names.push_back(name.c_str());
+  CleanupBatch batch = {folder, names.data(), static_cast<int>(names.size()), true, true};
   WriteAndStartCleanupBatch(batch);
 }
 
@@ -252,7 +291,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       RefuseCommandLine(!lineRead ? "The command line is too long." : "The install folder given with /path: is too long.");
     RestartStoppedTools(0);
     WriteCleanupBatch(options.sfxStart);
-    return 1;
+    return kSetupNotInstalled;
   }
   SilentMode = options.silent;
   if (options.noShortcuts) CreateShortcutsOption = 0;
@@ -260,12 +299,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (options.hasPath) snprintf(InstallFolder, sizeof InstallFolder, "%s", options.path);
   if (options.hasLanguage) CommandLineLanguage = options.language;
   DefaultInstallFolder();
-  if (!SilentMode &&
-      DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS), nullptr, OptionsPageProc, 0) == 2) {
+  INT_PTR chosen = SilentMode ? 1 : DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS), nullptr, OptionsPageProc, 0);
+  if (chosen != 1) {  // cancelled, or the page could not be shown
     RestartStoppedTools(0);
     StartViaRunAs(nullptr, nullptr, nullptr, 0);
     WriteCleanupBatch(options.sfxStart);
-    return 1;
+    return chosen == 2 ? kSetupCanceled : kSetupNotInstalled;
   }
   OwnerWindow = nullptr;
   RemoveTrailingBackslash();
@@ -273,7 +312,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (SilentMode && MakeInstallFolder() != kFolderReady) {
     RestartStoppedTools(0);
     WriteCleanupBatch(options.sfxStart);
-    return 1;
+    return kSetupNotInstalled;
   }
   InitCommonControls();
   ProgressPage = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressPageProc, 0);
@@ -287,5 +326,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (ProgressPage) DestroyWindow(ProgressPage);
   ProgressPage = nullptr;
   WriteCleanupBatch(options.sfxStart);
-  return 1;
+  return FilesNotInstalled ? kSetupFilesMissing : kSetupDone;
 }

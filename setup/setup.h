@@ -59,6 +59,17 @@ extern int LogoffNeeded;
 // 1 when this setup (or the earlier one that installed into the same folder) made
 // the install folder; recorded beside "InstallPath" for the uninstaller.
 extern int InstallFolderCreated;
+// Files of the setup folder that the copy step could not install: how many, and the first.
+extern int FilesNotInstalled;
+extern char FirstFileNotInstalled[MAX_PATH];
+
+// The exit codes (listed in the README).
+enum SetupExit {
+  kSetupDone = 0,          // installed, every file copied
+  kSetupFilesMissing = 2,  // installed, but files were not (the last page names the first)
+  kSetupCanceled = 3,      // cancelled on the options page: nothing installed
+  kSetupNotInstalled = 4   // nothing installed: the folder was refused or not made, or the command line unread
+};
 extern int ProgressClosed;
 extern HWND OwnerWindow;
 extern HWND ProgressPage;

@@ -9,6 +9,8 @@ long CommandLineLanguage = -1;
 int ToolWasRunning[kRunFlagCount];
 int LogoffNeeded;
 int InstallFolderCreated;
+int FilesNotInstalled;
+char FirstFileNotInstalled[MAX_PATH];
 int ProgressClosed;
 HWND OwnerWindow;
 HWND ProgressPage;

@@ -2,6 +2,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
+
+#include "common/folderguard.h"
 #include "common/paths.h"
 #include "common/stoptools.h"
 #include "setup/setup.h"
@@ -12,9 +15,18 @@ void ShowStopStatus(const char* text) { ShowProgress(text, 0); }
 
 }  // namespace
 
+// The elevated helper runs from the install folder only when that folder passed the
+// folder guard; otherwise from setup's own folder.
 void RunUacHelper(const char* parameters) {
-  char helper[MAX_PATH];
-  if (!JoinPath(helper, sizeof helper, InstallFolder, "qvuac.exe")) return;
+  char folder[MAX_PATH] = {}, helper[MAX_PATH];
+  if (InstallFolder[0] && !IsProtectedFolder(InstallFolder)) {
+    snprintf(folder, sizeof folder, "%s", InstallFolder);
+  } else {
+    char program[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || !FolderPart(folder, sizeof folder, program)) return;
+  }
+  if (!JoinPath(helper, sizeof helper, folder, "qvuac.exe")) return;
   ShellExecuteA(OwnerWindow, nullptr, helper, parameters, nullptr, SW_SHOWNORMAL);
 }
 

@@ -108,7 +108,8 @@ INT_PTR OnOptionsInit(HWND page) {
   SetSetupCaption(page);
   MakeLook(page, OptionsLook, {IDC_TITLE});
   SetFocus(GetDlgItem(page, IDOK));
-  SendDlgItemMessageA(page, IDC_FOLDER, EM_LIMITTEXT, MAX_PATH, 0);
+  // As many characters as InstallFolder holds, and as many as are read back.
+  SendDlgItemMessageA(page, IDC_FOLDER, EM_LIMITTEXT, MAX_PATH - 1, 0);
   SetDlgItemTextA(page, IDC_FOLDER, InstallFolder);
   if (NamedRecords() < 2) ShowWindow(GetDlgItem(page, IDC_SELECTTOOLS), SW_HIDE);
   FitSetupLabel(page);

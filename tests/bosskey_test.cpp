@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "tray_support.h"
 
@@ -82,9 +83,20 @@ class BossKey : public ::testing::Test {
         },
         3000);
   }
-  // A run through the tray command; returns once the program has handled it
-  // (its ShowWindow calls reach this thread while it waits).
-  void Press() { ASSERT_TRUE(Send(main, WM_COMMAND, kBossKeyCommand, 0)); }
+  // A run through the tray command; returns once the program has handled it and
+  // this thread has carried out what it asked of this thread's windows (the program
+  // never waits for another thread's window: it posts the show or hide).
+  void Press() {
+    ASSERT_TRUE(Send(main, WM_COMMAND, kBossKeyCommand, 0));
+    Drain();
+  }
+  static void Drain() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+  }
   bool Visible(HWND w) { return IsWindowVisible(w) != FALSE; }
   Process proc;
   HWND main = nullptr;
@@ -167,7 +179,63 @@ TEST_F(BossKey, TheBrowserMessageAndTheSwitchRunItToo) {
   Run("/s /bosskey");
   EXPECT_TRUE(WaitUntil([&] { return !Visible(target); }, 5000)) << "\"/bosskey\" hides at start";
   ASSERT_TRUE(Send(main, kBossKeyMessage, 0, 0));
+  Drain();
   EXPECT_TRUE(Visible(target));
+}
+
+// A thread that makes a matching window on top of all others and then answers no
+// message until it is told to go on; then it pumps until told to end.
+struct HungWindow {
+  HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE answer = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE end = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HWND window = nullptr;
+  HANDLE thread = nullptr;
+  static DWORD WINAPI Run(void* p) {
+    HungWindow* self = static_cast<HungWindow*>(p);
+    self->window = MakeWindow("IEFrame", "a page that hangs", true);
+    SetWindowPos(self->window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetEvent(self->made);
+    WaitForSingleObject(self->answer, 60000);  // not pumping: the thread is hung
+    while (WaitForSingleObject(self->end, 0) == WAIT_TIMEOUT) {
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+      Sleep(10);
+    }
+    DestroyWindow(self->window);
+    return 0;
+  }
+  HungWindow() {
+    thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    WaitForSingleObject(made, 10000);
+  }
+  ~HungWindow() {
+    SetEvent(answer);
+    SetEvent(end);
+    WaitForSingleObject(thread, 10000);
+    for (HANDLE h : {made, answer, end, thread}) CloseHandle(h);
+  }
+};
+
+// The usual reason to reach for the Boss-Key: a browser window that has stopped
+// answering, first in the z-order. The run answers at once and hides the others;
+// the hung one goes as soon as its program answers, and comes back like any other.
+TEST_F(BossKey, AWindowThatAnswersNothingHoldsNothingUp) {
+  WriteEntry(0, "", "IEFrame");
+  HWND other = Add("IEFrame", "a page that answers");
+  Run();
+  HungWindow hung;
+  ASSERT_NE(nullptr, hung.window);
+  ASSERT_TRUE(Above(hung.window, other)) << "first of the matching windows in the z-order";
+  DWORD start = GetTickCount();
+  EXPECT_TRUE(Send(main, kBossKeyMessage, 0, 0, nullptr, 1000)) << "the message is answered at once";
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  EXPECT_TRUE(WaitUntil([&] { return !Visible(other); }, 1000)) << "the others are hidden within a second";
+  EXPECT_TRUE(Send(main, WM_NULL, 0, 0, nullptr, 1000)) << "the program still answers";
+  SetEvent(hung.answer);
+  EXPECT_TRUE(WaitUntil([&] { return !Visible(hung.window); }, 3000)) << "hidden once it answers";
+  ASSERT_TRUE(Send(main, kBossKeyMessage, 0, 0, nullptr, 1000));
+  EXPECT_TRUE(WaitUntil([&] { return Visible(other) && Visible(hung.window); }, 3000)) << "both come back";
 }
 
 TEST_F(BossKey, TheStoredHotkeyRunsItAndIsRegisteredWithItsModifiers) {

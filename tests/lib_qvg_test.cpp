@@ -192,6 +192,9 @@ TEST_F(LibQvgTest, KeysOutsideTheFamilyTreesAreRefused) {
       "[HKEY_CURRENT_USER\\Software\\QuorvaneEvil]",
       "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]",
       "[HKEY_LOCAL_MACHINE\\Software\\AppDataLow\\Software\\Quorvane\\X]",
+      // Machine-wide family keys ("InstallPath" lives there): a file never writes them.
+      "[HKEY_LOCAL_MACHINE\\Software\\Quorvane\\Quorvanes]",
+      "[HKLM\\Software\\Quorvane]",
       "[HKEY_CLASSES_ROOT\\.qvg]",
       "[HKEY_CURRENT_USER\\Software\\Quorvane\\\\X]",
   };

@@ -2,6 +2,7 @@
 #include "lib_support.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -72,15 +73,25 @@ TEST_F(LibSettingsTest, MachineSettingsUseTheFamilyKey) {
   EXPECT_FALSE(qvt::ValueExists(HKEY_LOCAL_MACHINE, kFamilyKey, "LibTestValue"));
 }
 
-TEST_F(LibSettingsTest, LongTextIsCutTo259Characters) {
-  std::string longText(1000, 'a');
-  for (size_t i = 0; i < longText.size(); ++i) longText[i] = static_cast<char>('a' + i % 26);
-  qvt::WriteString(HKEY_CURRENT_USER, kSettingsKey, "Long", longText.c_str());
-  char buffer[LIB_SETTING_CHARS + 16];
-  memset(buffer, 'G', sizeof buffer);
-  ASSERT_NE(0, LibReadSetting(HKEY_CURRENT_USER, "Long", buffer));
-  EXPECT_EQ(longText.substr(0, 259), std::string(buffer));
-  for (size_t i = LIB_SETTING_CHARS; i < sizeof buffer; ++i) ASSERT_EQ('G', buffer[i]) << i;
+// A text that does not fit the 260-character buffer is refused, never cut: a cut
+// "InstallPath" would name another folder. 259 characters still fit.
+TEST_F(LibSettingsTest, ATextLongerThanTheBufferIsRefusedNotCut) {
+  for (size_t length : {size_t{1000}, size_t{260}, size_t{259}}) {
+    std::string text(length, 'a');
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
+    qvt::WriteString(HKEY_CURRENT_USER, kSettingsKey, "Long", text.c_str());
+    char buffer[LIB_SETTING_CHARS + 16];
+    memset(buffer, 'G', sizeof buffer);
+    int read = LibReadSetting(HKEY_CURRENT_USER, "Long", buffer);
+    if (length < LIB_SETTING_CHARS) {
+      EXPECT_NE(0, read) << length;
+      EXPECT_EQ(text, std::string(buffer));
+    } else {
+      EXPECT_EQ(0, read) << length;
+      EXPECT_STREQ("", buffer) << length;
+    }
+    for (size_t i = LIB_SETTING_CHARS; i < sizeof buffer; ++i) ASSERT_EQ('G', buffer[i]) << i;
+  }
 }
 
 TEST_F(LibSettingsTest, WriteValueStoresExactlyTheGivenBytes) {

@@ -273,6 +273,32 @@ TEST_F(Settings, AnEntryDifferingOnlyInCaseSelectsTheExistingOne) {
   EXPECT_EQ(3, SelectedItem(page));
 }
 
+// A pattern as long as the box takes (260 characters) is stored, shown again and
+// stored again whole: never cut to a shorter pattern that matches more windows.
+TEST_F(Settings, APatternAsLongAsTheBoxTakesSurvivesThePage) {
+  StoreEntries(1);
+  Run();
+  HWND page = Open(1);
+  ASSERT_NE(page, nullptr);
+  std::string pattern(260, 'p');
+  pattern.back() = 'Z';
+  Send(GetDlgItem(page, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pattern.c_str()));
+  Send(GetDlgItem(page, 1011), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("LongClass"));
+  Click(page, 1019);
+  Apply();
+  std::string stored;
+  EXPECT_TRUE(ReadString(HKEY_CURRENT_USER, kToolbarKey, "BossTitle001", &stored));
+  EXPECT_EQ(pattern, stored);
+  CloseSheet();
+  page = Open(1);  // read back into the list, and stored again from it
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(2, ItemCount(page));
+  Apply();
+  stored.clear();
+  EXPECT_TRUE(ReadString(HKEY_CURRENT_USER, kToolbarKey, "BossTitle001", &stored));
+  EXPECT_EQ(pattern, stored);
+}
+
 TEST_F(Settings, AClearedHotkeyIsStoredAsZeroAndFreesTheKey) {
   const int ctrlAltF9 = ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | VK_F9;
   Set("BossKeyYes", 1);

@@ -284,26 +284,81 @@ TEST(SetupShortcuts, TheGroupItsLinksAndTheStarterCalls) {
 
 // ---- The cleanup batch.
 
-TEST(SetupBatch, TheTextLineByLineWithPercentSignsDoubled) {
-  CleanupBatch batch = {"C:\\Temp\\pkg 100%", "setup.exe", true, true, nullptr};
+// The text, line by line: every file is deleted and looked for again until all are
+// gone or the tries are used up; the folder, then the batch itself by its bare name.
+TEST(SetupBatch, TheTextLineByLine) {
+  const char* files[] = {"C:\\Temp\\pkg 100%%\\setup.exe", "C:\\Temp\\pkg 100%%\\qvrunas.exe"};
   char text[2600];
-  ASSERT_TRUE(BuildCleanupBatchText(batch, "C:\\Temp\\delme1.bat", text, sizeof text));
+  ASSERT_TRUE(BuildCleanupBatchText("C:\\Temp\\pkg 100%%", files, 2, "delme1.bat", text, sizeof text));
   EXPECT_EQ(std::string("\r\n@echo off\r\nset /a qvTries=0\r\n:myLabel\r\n"
                         "del \"C:\\Temp\\pkg 100%%\\setup.exe\"\r\n"
-                        "del \"C:\\Temp\\pkg 100%%\\Quorvane.dll\"\r\n"
+                        "del \"C:\\Temp\\pkg 100%%\\qvrunas.exe\"\r\n"
                         "set /a qvTries+=1\r\n"
                         "if %qvTries% GEQ 120 goto qvDone\r\n"
-                        "if exist \"C:\\Temp\\pkg 100%%\\setup.exe\" ping -n 2 127.0.0.1 >nul\r\n"
-                        "if exist \"C:\\Temp\\pkg 100%%\\setup.exe\" goto myLabel\r\n"
-                        "if exist \"C:\\Temp\\pkg 100%%\\Quorvane.dll\" ping -n 2 127.0.0.1 >nul\r\n"
-                        "if exist \"C:\\Temp\\pkg 100%%\\Quorvane.dll\" goto myLabel\r\n"
+                        "set /a qvLeft=0\r\n"
+                        "if exist \"C:\\Temp\\pkg 100%%\\setup.exe\" set /a qvLeft+=1\r\n"
+                        "if exist \"C:\\Temp\\pkg 100%%\\qvrunas.exe\" set /a qvLeft+=1\r\n"
+                        "if %qvLeft% GTR 0 ping -n 2 127.0.0.1 >nul\r\n"
+                        "if %qvLeft% GTR 0 goto myLabel\r\n"
                         ":qvDone\r\n"
                         "rd \"C:\\Temp\\pkg 100%%\"\r\n"
-                        "del \"C:\\Temp\\delme1.bat\"\r\n"),
+                        "del \"delme1.bat\"\r\n"),
             text);
-  batch.removeFolder = false;
-  ASSERT_TRUE(BuildCleanupBatchText(batch, "C:\\Temp\\delme1.bat", text, sizeof text));
+  ASSERT_TRUE(BuildCleanupBatchText(nullptr, files, 2, "delme1.bat", text, sizeof text));
   EXPECT_EQ(std::string::npos, std::string(text).find("rd "));
+  EXPECT_FALSE(BuildCleanupBatchText(nullptr, files, 2, "delme1.bat", text, 100)) << "refused, never cut";
+}
+
+// Paths as the command processor reads them: "%" doubled, the OEM code page, and the
+// short name where the OEM code page has no letter for a character.
+TEST(SetupBatch, PathsAreWrittenAsTheCommandProcessorReadsThem) {
+  std::string base = qvt::TempFolder();
+  char out[MAX_PATH * 3];
+  ASSERT_TRUE(CommandProcessorPath((base + "a%path%b\\x.exe").c_str(), out, sizeof out));
+  EXPECT_EQ(base + "a%%path%%b\\x.exe", out);
+  // A letter the OEM code page has: written in it.
+  std::string umlaut = base + "J\xFCrgen";
+  ASSERT_TRUE(CreateDirectoryA(umlaut.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(CommandProcessorPath(umlaut.c_str(), out, sizeof out));
+  wchar_t wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, umlaut.c_str(), -1, wide, MAX_PATH);
+  char oem[MAX_PATH] = {};
+  BOOL lossy = FALSE;
+  WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, oem, MAX_PATH, nullptr, &lossy);
+  if (!lossy) {
+    EXPECT_STREQ(oem, out);
+  }
+  // One it has not (an "\xF8" where the OEM code page is 437): the short name.
+  std::string slashed = base + "S\xF8ren";
+  ASSERT_TRUE(CreateDirectoryA(slashed.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(CommandProcessorPath(slashed.c_str(), out, sizeof out));
+  for (const char* p = out; *p; ++p) EXPECT_TRUE(static_cast<unsigned char>(*p) < 0x80 || GetOEMCP() != 437) << out;
+  RemoveDirectoryA(umlaut.c_str());
+  RemoveDirectoryA(slashed.c_str());
+  EXPECT_FALSE(CommandProcessorPath((base + "gone\\S\xF8ren").c_str(), out, sizeof out) && GetOEMCP() == 437)
+      << "no file, no short name: no batch";
+  qvt::RemoveTree(base);
+}
+
+// An elevated program's batch can be changed by administrators and the system only.
+TEST(SetupBatch, AnElevatedBatchIsClosedToOthers) {
+  PSECURITY_DESCRIPTOR security = CleanupBatchSecurity();
+  if (!security) GTEST_SKIP() << "not elevated";
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(security, &present, &dacl, &defaulted));
+  ASSERT_TRUE(present && dacl);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(security, &control, &revision);
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from TEMP";
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    PSID sid = &ace->SidStart;
+    EXPECT_TRUE(IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid)) << i;
+  }
+  LocalFree(security);
 }
 
 std::string TempPath() {
@@ -347,6 +402,70 @@ TEST(SetupBatch, OutsideTempNothingIsDeleted) {
   EXPECT_TRUE(qvt::FileExists(run.setupFolder + "holiday.jpg"));
   EXPECT_TRUE(qvt::FileExists(run.setupFolder + "setup.exe"));
   EXPECT_FALSE(qvt::FileExists(TempPath() + "delme1.bat"));
+}
+
+// No "delme<n>.bat" is left in TEMP (the batches deleted themselves).
+bool NoBatchLeft() {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((TempPath() + "delme*.bat").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return true;
+  FindClose(find);
+  return false;
+}
+
+// As a self-extracting package starts it: from its folder in TEMP (named with a
+// "%path%" and a letter outside ASCII), with that folder as the working folder, and
+// the run-as starter still ending when setup ends. The whole folder goes.
+TEST(SetupBatch, APackageStartedFromItsOwnFolderGoesWhole) {
+  SetupRun run(true);
+  std::string unpacked = run.setupFolder;
+  std::string package = TempPath() + "pkg %path% J\xFCrgen\\";
+  CreateDirectoryA(package.c_str(), nullptr);
+  for (const char* file : {"setup.exe", "uninstall.exe", "Quorvane.dll", "qvtoolbar.exe", "qvuac.exe", "qvrunas.exe"})
+    ASSERT_TRUE(CopyFileA((run.setupFolder + file).c_str(), (package + file).c_str(), FALSE)) << file;
+  run.setupFolder = package;  // removed at the end whatever happens
+  // The starter, still running: its file cannot be deleted yet.
+  HANDLE starter = CreateFileA((package + "qvrunas.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, starter);
+  run.Start("/silent /nostart /noshort /sfxstart", true, package);
+  EXPECT_TRUE(run.Ends(30000));
+  EXPECT_EQ(0, run.ExitCode());
+  EXPECT_TRUE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
+  qvt::WaitUntil([] { return false; }, 2000);
+  EXPECT_TRUE(qvt::FileExists(package + "qvrunas.exe")) << "held by the starter";
+  CloseHandle(starter);
+  EXPECT_TRUE(qvt::WaitUntil([&] { return !qvt::FileExists(package); }, 30000)) << "the folder goes";
+  EXPECT_TRUE(qvt::WaitUntil(NoBatchLeft, 10000)) << "the batch deleted itself";
+  qvt::RemoveTree(unpacked);
+}
+
+// A file that cannot be installed (its target path does not fit) is named on the last
+// page instead of "installed successfully!", and a silent setup ends with code 2.
+TEST(SetupHonesty, AFileNotInstalledIsNamedAndGivesItsExitCode) {
+  SetupRun run;
+  // Its path fits in the setup folder, but not in the (longer) install folder.
+  std::string name(259 - run.setupFolder.size(), 'n');
+  name.replace(name.size() - 4, 4, ".txt");
+  ASSERT_TRUE(qvt::WriteFile(run.setupFolder + name, "long"));
+  ASSERT_GE(run.installFolder.size() + name.size(), static_cast<size_t>(MAX_PATH));
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  EXPECT_EQ(2, run.ExitCode());
+  EXPECT_TRUE(qvt::FileExists(run.installFolder + "qvtoolbar.exe")) << "the rest is installed";
+  run.Start("/nostart /noshort");
+  HWND options = setupt::WaitDialog(run.process, setupt::kOptionsTitle);
+  ASSERT_NE(nullptr, options);
+  qvt::PressButton(options, IDOK);
+  HWND progress = setupt::WaitDialog(run.process, setupt::kProgressTitle);
+  ASSERT_NE(nullptr, progress);
+  std::string expected = "1 files could not be installed; the first is " + name + ".";
+  EXPECT_TRUE(qvt::WaitUntil([&] { return setupt::ControlText(progress, 1015) == expected; }, 30000))
+      << setupt::ControlText(progress, 1015);
+  EXPECT_EQ("The installation is not complete.", setupt::ControlText(progress, 1008));
+  qvt::PressButton(progress, IDOK);
+  EXPECT_TRUE(run.Ends(10000));
+  EXPECT_EQ(2, run.ExitCode());
 }
 
 }  // namespace

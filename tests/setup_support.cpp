@@ -112,11 +112,17 @@ SetupRun::~SetupRun() {
   SetEnvironmentVariableA("QVUAC_LOG", nullptr);
 }
 
-qvt::Process SetupRun::Start(const std::string& arguments, bool withPath) {
+qvt::Process SetupRun::Start(const std::string& arguments, bool withPath, const std::string& workingFolder) {
   std::string line = arguments;
   if (withPath) line += " /path:\"" + installFolder.substr(0, installFolder.size() - 1) + "\"";
-  process = qvt::Start(setupFolder + "setup.exe", line);
+  if (process.process) qvt::Close(process);
+  process = qvt::Start(setupFolder + "setup.exe", line, workingFolder);
   return process;
+}
+
+long SetupRun::ExitCode() {
+  DWORD code = 0;
+  return qvt::WaitExit(process, 0, &code) ? static_cast<long>(code) : -1;
 }
 
 bool SetupRun::Ends(DWORD timeoutMs) { return qvt::WaitExit(process, timeoutMs); }

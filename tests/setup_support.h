@@ -26,8 +26,10 @@ class SetupRun {
   explicit SetupRun(bool inTemp = false);
   ~SetupRun();
   // Starts setup.exe with these arguments ("/path:" to the install folder is added
-  // unless withPath is false).
-  qvt::Process Start(const std::string& arguments, bool withPath = true);
+  // unless withPath is false), in that working folder (by default the test's).
+  qvt::Process Start(const std::string& arguments, bool withPath = true, const std::string& workingFolder = "");
+  // The exit code of the ended run; -1 while it runs.
+  long ExitCode();
   // Waits for the end of the run; false when it did not end within the time.
   bool Ends(DWORD timeoutMs = 30000);
   std::vector<std::string> RunAsCalls() const;

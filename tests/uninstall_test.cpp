@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -361,6 +362,45 @@ TEST(UninstallShared, InstallPathAtProgramFilesKeepsEveryShortcutAndTheEntries) 
   qvt::DeleteTree(HKEY_LOCAL_MACHINE, uninstallKey);
   qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
 }
+
+// ---- The copies in TEMP always go.
+
+// The uninstaller run with TEMP set to a folder of that name (inside the real one):
+// its copies there and its batch are gone afterwards.
+void ExpectTheCopiesGoFrom(const char* name) {
+  std::string temp = qvt::TempFolder() + name + "\\";
+  ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr)) << temp;
+  std::string from = qvt::TempFolder();
+  CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
+  CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+  std::string saved[2];
+  const char* names[2] = {"TEMP", "TMP"};
+  for (int i = 0; i < 2; ++i) {
+    char value[MAX_PATH] = {};
+    saved[i] = GetEnvironmentVariableA(names[i], value, MAX_PATH) ? value : "";
+    SetEnvironmentVariableA(names[i], temp.c_str());
+  }
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(from));
+  for (int i = 0; i < 2; ++i) SetEnvironmentVariableA(names[i], saved[i].empty() ? nullptr : saved[i].c_str());
+  auto gone = [&] {
+    WIN32_FIND_DATAA found;
+    HANDLE batch = FindFirstFileA((temp + "delme*.bat").c_str(), &found);
+    if (batch != INVALID_HANDLE_VALUE) FindClose(batch);
+    return batch == INVALID_HANDLE_VALUE && !qvt::FileExists(temp + "uninstall.exe") &&
+           !qvt::FileExists(temp + "quorvane.dll");
+  };
+  EXPECT_TRUE(qvt::WaitUntil(gone, 30000)) << "the copies and the batch are gone from " << temp;
+  RemoveTree(temp.substr(0, temp.size() - strlen(name) - 1));
+  RemoveTree(from);
+}
+
+// A user name with a letter outside ASCII: the batch is read in the OEM code page.
+TEST(UninstallBatch, ATempFolderWithALetterOutsideAscii) { ExpectTheCopiesGoFrom("J\xFCrgen"); }
+// A letter the OEM code page does not have: the batch names the short form.
+TEST(UninstallBatch, ATempFolderWithALetterTheOemCodePageLacks) { ExpectTheCopiesGoFrom("S\xF8ren"); }
+// "%path%" in TEMP: nothing in the batch or in its start is expanded.
+TEST(UninstallBatch, ATempFolderWithPercentSigns) { ExpectTheCopiesGoFrom("a%path%b"); }
 
 // With all 200 batch names taken, no batch: the TEMP copies stay.
 TEST(UninstallFlow, AllBatchNamesTakenLeavesTheCopies) {

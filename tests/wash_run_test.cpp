@@ -254,6 +254,33 @@ TEST_F(WashProfile, TempPointingAtTheProfileIsLeftAlone) {
   EXPECT_NE(std::string::npos, summary.find("was left alone: it is a folder of Windows or of a user.")) << summary;
 }
 
+// The program asked to end while a long wash shreds: it stops the wash, waits for
+// the file at hand, and ends; no file is left half overwritten.
+TEST_F(WashRun, TheProgramEndsCleanlyDuringALongWash) {
+  Set("ClearTemp", 1);
+  Set("ShredInternal", 1);
+  const std::string content(64 * 1024, 'A');
+  const int kFiles = 400;
+  for (int i = 0; i < kFiles; ++i) ASSERT_TRUE(WriteFile(env.temp + "f" + std::to_string(1000 + i) + ".dat", content));
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  ASSERT_TRUE(WaitUntil([&] { return !FileExists(env.temp + "f1000.dat"); }, 15000)) << "the wash began";
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  DWORD code = 1;
+  EXPECT_TRUE(WaitExit(proc, 15000, &code)) << "it ends within its bound";
+  EXPECT_EQ(0u, code);
+  int left = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    std::string file = env.temp + "f" + std::to_string(1000 + i) + ".dat", bytes;
+    if (!ReadFile(file, &bytes)) continue;
+    ++left;
+    EXPECT_TRUE(content == bytes) << file << " is not whole";
+  }
+  EXPECT_GT(left, 0) << "the wash was stopped, not finished";
+}
+
 // ---- The page's own buttons and the File Delete Options dialog.
 
 TEST_F(WashRun, AGroupButtonClearsOnlyItsTickedItems) {

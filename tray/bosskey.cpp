@@ -5,13 +5,14 @@
 
 #include <commctrl.h>
 #include <cstdio>
+#include <cstring>
 
 // The show command of the next run's target state; the first run hides.
 int BossShowCommand = SW_SHOW;
 
 namespace {
 
-constexpr int kPatternChars = 520;
+constexpr int kPatternChars = kBossPatternChars + 1;
 constexpr int kWindowTextChars = 300;  // class name and title, at most 299 characters
 constexpr int kHotkeyMessageChars = 500;
 
@@ -19,23 +20,44 @@ constexpr int kHotkeyMessageChars = 500;
 char BossTitlePattern[kPatternChars];
 char BossClassPattern[kPatternChars];
 
+// A window's title as the system keeps it: never a message to the window's thread,
+// which may not be answering.
+void WindowTitle(HWND window, char* out, int cap) {
+  wchar_t wide[kWindowTextChars] = {};
+  InternalGetWindowText(window, wide, kWindowTextChars);
+  char ansi[kWindowTextChars * 2] = {};
+  if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr)) ansi[0] = 0;
+  // At most cap - 1 bytes, ending on a whole character.
+  const char* end = ansi;
+  for (const char* next; *end && (next = CharNextA(end)) - ansi < cap;) end = next;
+  memcpy(out, ansi, static_cast<size_t>(end - ansi));
+  out[end - ansi] = 0;
+}
+
 // Helper windows of the browsers that must stay hidden when the others come back.
 bool IsSpecialWindow(const char* title, const char* className) {
   return lstrcmpiA(title, "NetscapeDispatchWnd") == 0 || lstrcmpiA(className, "aHiddenFrameClass") == 0 ||
          lstrcmpiA(className, "NetscapeSlaveClass") == 0;
 }
 
-// Reads the setting into a pattern buffer; false when it does not exist.
-bool ReadPattern(const char* format, int index, char* pattern) {
+}  // namespace
+
+PatternRead ReadBossPattern(const char* format, int index, char* out) {
   char name[32];
   snprintf(name, sizeof name, format, index);
-  char text[LIB_SETTING_CHARS + 1] = {};
-  int found = LibReadSetting(HKEY_CURRENT_USER, name, text);
-  snprintf(pattern, kPatternChars, "%s", found ? text : "");
-  return found != 0;
+  out[0] = 0;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return kPatternMissing;
+  char text[kBossPatternChars + 2] = {};  // one byte more than read: a text without its zero stays terminated
+  DWORD size = kBossPatternChars + 1, type = 0;
+  LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+  RegCloseKey(key);
+  if (rc == ERROR_FILE_NOT_FOUND) return kPatternMissing;
+  // Refused, never cut: a pattern cut short may match more windows.
+  if (rc != ERROR_SUCCESS || type != REG_SZ || strlen(text) > kBossPatternChars) return kPatternUnusable;
+  memcpy(out, text, strlen(text) + 1);
+  return kPatternRead;
 }
-
-}  // namespace
 
 int RegisterBossHotkey(int hotkey, int id, const char* name) {
   if (hotkey < 0) return 1;
@@ -58,11 +80,18 @@ BOOL CALLBACK BossEnumProc(HWND window, LPARAM) {
   char className[kWindowTextChars] = {};
   char title[kWindowTextChars] = {};
   GetClassNameA(window, className, kWindowTextChars);
-  GetWindowTextA(window, title, kWindowTextChars);
+  WindowTitle(window, title, kWindowTextChars);
   if (BossClassPattern[0] && !LibMatchText(className, BossClassPattern)) return TRUE;
   if (BossTitlePattern[0] && !LibMatchText(title, BossTitlePattern)) return TRUE;
   bool showing = BossShowCommand == SW_SHOW;
   if (showing && IsSpecialWindow(title, className)) return TRUE;
+  // Another thread's window (another program's above all) is only asked: a program
+  // that has stopped answering must not hold the Boss-Key. It hides as soon as it
+  // answers again; showing activates each in turn, so the last one ends in front.
+  if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
+    ShowWindowAsync(window, BossShowCommand);
+    return TRUE;
+  }
   ShowWindow(window, BossShowCommand);
   if (showing) SetForegroundWindow(window);
   return TRUE;
@@ -71,8 +100,11 @@ BOOL CALLBACK BossEnumProc(HWND window, LPARAM) {
 void RunBossKey() {
   BossShowCommand = BossShowCommand == SW_SHOW ? SW_HIDE : SW_SHOW;
   for (int i = 0;; ++i) {
-    if (!ReadPattern("BossTitle%03i", i, BossTitlePattern)) break;
-    ReadPattern("BossClass%03i", i, BossClassPattern);
+    PatternRead title = ReadBossPattern("BossTitle%03i", i, BossTitlePattern);
+    if (title == kPatternMissing) break;
+    // An entry with a pattern that cannot be read whole is passed over.
+    if (title == kPatternUnusable || ReadBossPattern("BossClass%03i", i, BossClassPattern) == kPatternUnusable)
+      continue;
     EnumWindows(BossEnumProc, 0);
   }
 }

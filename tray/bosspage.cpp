@@ -35,7 +35,7 @@ enum : int {
 };
 
 constexpr int kAltSpace = 1056;
-constexpr int kPatternChars = 260;
+constexpr int kPatternChars = kBossPatternChars;  // what the boxes and the list hold
 constexpr int kMenuSlots = 100;       // slot 0 unused
 constexpr int kMenuTextChars = 100;
 constexpr int kParentSteps = 7;
@@ -244,7 +244,7 @@ void MoveFocused(HWND page, int step) {
   }
   Moving = true;
   for (int column = 0; column < 2; ++column) {
-    char a[kPatternChars], b[kPatternChars];
+    char a[kPatternChars + 1], b[kPatternChars + 1];
     ItemText(list, item, column, a, sizeof a);
     ItemText(list, other, column, b, sizeof b);
     SetItemText(list, item, column, b);
@@ -256,7 +256,7 @@ void MoveFocused(HWND page, int step) {
 }
 
 void AddTypedEntry(HWND page) {
-  char title[kPatternChars] = {}, className[kPatternChars] = {};
+  char title[kPatternChars + 1] = {}, className[kPatternChars + 1] = {};
   GetDlgItemTextA(page, IDC_TITLE, title, sizeof title);
   GetDlgItemTextA(page, IDC_CLASS, className, sizeof className);
   AddBossEntry(List(page), title, className);
@@ -284,7 +284,7 @@ HWND WindowAt(HWND page, LPARAM position, WPARAM keys) {
 }
 
 void ShowWindowTexts(HWND page, HWND window) {
-  char title[kPatternChars] = {}, className[kPatternChars] = {};
+  char title[kPatternChars + 1] = {}, className[kPatternChars + 1] = {};
   if (window) {
     GetWindowTextA(window, title, sizeof title);
     GetClassNameA(window, className, sizeof className);
@@ -394,24 +394,19 @@ void SetUpColumns(HWND page) {
   }
 }
 
-// Reads a stored entry's pattern; false when the setting does not exist.
-bool ReadEntry(const char* format, int index, char* out) {
-  char name[32];
-  snprintf(name, sizeof name, format, index);
-  char text[LIB_SETTING_CHARS + 1] = {};
-  bool found = LibReadSetting(HKEY_CURRENT_USER, name, text) != 0;
-  snprintf(out, kPatternChars + 1, "%s", found ? text : "");
-  return found;
-}
-
+// The stored entries (an entry with a pattern that cannot be read whole is passed
+// over), or the defaults when there are none.
 void ShowEntries(HWND page) {
   char title[kPatternChars + 1], className[kPatternChars + 1];
-  if (!ReadEntry("BossTitle%03i", 0, title)) {
+  PatternRead first = ReadBossPattern("BossTitle%03i", 0, title);
+  if (first == kPatternMissing) {
     AddDefaultBossEntries(page);
   } else {
-    for (int i = 0; ReadEntry("BossTitle%03i", i, title); ++i) {
-      ReadEntry("BossClass%03i", i, className);
-      AddBossEntry(List(page), title, className);
+    for (int i = 0;; ++i) {
+      PatternRead read = ReadBossPattern("BossTitle%03i", i, title);
+      if (read == kPatternMissing) break;
+      if (read == kPatternRead && ReadBossPattern("BossClass%03i", i, className) != kPatternUnusable)
+        AddBossEntry(List(page), title, className);
     }
   }
   SelectItem(List(page), 0);
@@ -489,7 +484,7 @@ void OnItemChanged(HWND page, const NMLISTVIEW* change) {
   HWND list = List(page);
   int item = NextItem(list, LVNI_FOCUSED);
   if (item < 0) return;
-  char title[kPatternChars], className[kPatternChars];
+  char title[kPatternChars + 1], className[kPatternChars + 1];
   ItemText(list, item, 0, title, sizeof title);
   ItemText(list, item, 1, className, sizeof className);
   SetDlgItemTextA(page, IDC_TITLE, title);
@@ -594,7 +589,7 @@ void SaveBossKeyPage(HWND page) {
   HWND list = List(page);
   int count = ItemCount(list);
   for (int i = 0; i < count; ++i) {
-    char name[32], text[kPatternChars];
+    char name[32], text[kPatternChars + 1];
     ItemText(list, i, 0, text, sizeof text);
     snprintf(name, sizeof name, "BossTitle%03i", i);
     LibWriteSetting(HKEY_CURRENT_USER, name, text);

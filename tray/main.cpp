@@ -2,6 +2,7 @@
 #include "tray/qvtoolbar.h"
 
 #include "common/paths.h"
+#include "tray/wash/wash.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -10,6 +11,8 @@
 
 
 namespace {
+
+constexpr DWORD kWashEndMs = 10000;  // a running wash gets this long to stop at the end
 
 HANDLE SingleInstanceMutex;
 
@@ -87,6 +90,7 @@ void DestroyClosedSettingsWindow() {
 }
 
 void Shutdown() {
+  EndWashAtExit(kWashEndMs);
   OleUninitialize();
   LibRemoveTrayIcon(MainWindow);
   if (LibFlyingIconWindow && IsWindow(LibFlyingIconWindow))

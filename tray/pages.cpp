@@ -30,6 +30,7 @@ constexpr PageInfo kPages[LIB_SETTINGS_PAGES] = {
 };
 
 constexpr int kTooltipDelay = 250;
+constexpr const char* kTooltipProperty = "QvTooltip";
 
 INT_PTR SetResult(HWND page, LONG_PTR result) {
   SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
@@ -43,13 +44,28 @@ void PageInit(HWND page, HWND* handle, const PageTip* tips, size_t tipCount) {
   LibOwnerWindow = GetParent(page);
   LibTranslate(reinterpret_cast<const char*>(page), 1);
   LibPageInit();
-  LibTooltipWindow = LibCreateTooltip(page, kTooltipDelay);
+  MakeTooltip(page);
   AddPageTips(page, tips, tipCount);
 }
 
+HWND MakeTooltip(HWND window) {
+  HWND tooltip = LibCreateTooltip(window, kTooltipDelay);
+  LibTooltipWindow = tooltip;
+  SetPropA(window, kTooltipProperty, tooltip);
+  return tooltip;
+}
+
+HWND TooltipOf(HWND window) {
+  HWND tooltip = window && IsWindow(window) ? static_cast<HWND>(GetPropA(window, kTooltipProperty)) : nullptr;
+  return tooltip && IsWindow(tooltip) ? tooltip : nullptr;
+}
+
+void ForgetTooltip(HWND window) { RemovePropA(window, kTooltipProperty); }
+
 void AddPageTips(HWND page, const PageTip* tips, size_t tipCount) {
+  HWND tooltip = TooltipOf(page);
   for (size_t i = 0; i < tipCount; ++i)
-    LibAddTooltip(page, LibTooltipWindow, tips[i].control,
+    LibAddTooltip(page, tooltip, tips[i].control,
                   tips[i].translate ? LibTranslate(tips[i].text, 1) : tips[i].text);
 }
 
@@ -82,6 +98,7 @@ INT_PTR PageCommand(HWND page, WPARAM wParam, LPARAM lParam) {
 }
 
 void PageDone(HWND* handle) {
+  if (*handle) ForgetTooltip(*handle);
   LibPageDone();
   *handle = nullptr;
 }

@@ -20,6 +20,11 @@ struct PageTip {
 void PageInit(HWND page, HWND* handle, const PageTip* tips, size_t tipCount);
 // Adds more tips to the page's tooltip control.
 void AddPageTips(HWND page, const PageTip* tips, size_t tipCount);
+// The tooltip control that belongs to a page or dialog: made with it (and kept in
+// LibTooltipWindow as well), found through it, gone with it. Null when it has none.
+HWND MakeTooltip(HWND window);
+HWND TooltipOf(HWND window);
+void ForgetTooltip(HWND window);  // WM_DESTROY
 // The sheet's notifications (set active, kill active, apply, reset, help): the
 // dialog result is set and the return value of the page procedure given.
 // False for every other notification.

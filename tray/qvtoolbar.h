@@ -99,6 +99,12 @@ LRESULT SetSounds(WPARAM on);
 
 // Boss-Key.
 extern int BossShowCommand;  // SW_SHOW or SW_HIDE: the target of the next run
+// An entry's title or class pattern: at most this many characters.
+constexpr int kBossPatternChars = 260;
+enum PatternRead { kPatternMissing, kPatternRead, kPatternUnusable };
+// Reads "BossTitle%03i" or "BossClass%03i" of entry index into out (kBossPatternChars
+// + 1 characters): missing, read whole, or unusable (too long, not a text), never cut.
+PatternRead ReadBossPattern(const char* format, int index, char* out);
 int RegisterBossHotkey(int hotkey, int id, const char* name);
 void RunBossKey();
 BOOL CALLBACK BossEnumProc(HWND window, LPARAM unused);

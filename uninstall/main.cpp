@@ -108,19 +108,42 @@ void DeleteStartMenuGroup(int csidl, const char* group) {
 void WriteBatch() {
   char temp[MAX_PATH];
   if (!TempFolder(temp, sizeof temp)) return;
-  CleanupBatch batch = {temp, "uninstall.exe", false, false, temp};
+  const char* copies[] = {"uninstall.exe", "Quorvane.dll"};
+  CleanupBatch batch = {temp, copies, 2, false, false};
   WriteAndStartCleanupBatch(batch);
 }
 
-void RemovalRun() {
+// The last message: the files that stayed, or those left to the next restart.
+void ShowEnding() {
+  if (FilesLeft) {
+    char text[kFilesLeftChars + 1000];
+    snprintf(text, sizeof text,
+             LibTranslate("Uninstall finished, but %u files could be neither deleted nor scheduled for deletion after "
+                          "the next reboot:%s",
+                          LIB_TRANSLATE_FORMAT),
+             static_cast<unsigned>(FilesLeft), FilesLeftList);
+    size_t used = strlen(text);
+    if (FilesLeft > kFilesLeftNamed) snprintf(text + used, sizeof text - used, "%s", "::...");
+    used = strlen(text);
+    if (FilesScheduled)
+      snprintf(text + used, sizeof text - used, "::::%s",
+               LibTranslate("One or more other files have been scheduled for deletion after the next reboot.", 0));
+    ShowBox(text, MB_OK | MB_ICONEXCLAMATION);
+  } else if (FilesScheduled) {
+    ShowBox("Uninstall finished. One or more files have been scheduled for deletion after the next reboot.", MB_OK);
+  }
+}
+
+int RemovalRun() {
   char folder[LIB_SETTING_CHARS + 1] = {};
-  if (!ReadInstallFolder(folder)) ShowBox("Cannot find install path to remove files.", MB_OK);
+  bool known = ReadInstallFolder(folder);
+  if (!known) ShowBox("Cannot find install path to remove files.", MB_OK);
   // The guard speaks before anything that cannot be undone: the helper started
   // from that folder, the shortcuts, the entries, the files.
   if (IsRefusedInstallFolder(folder)) {
     ShowRefusedFolder(folder);
     WriteBatch();
-    return;
+    return kExitRefusedFolder;
   }
   bool createdBySetup = LibReadSettingInt(HKEY_LOCAL_MACHINE, kInstallFolderCreatedSetting) == 1;
   StartUacHelper(folder);
@@ -136,9 +159,11 @@ void RemovalRun() {
   // The family's keys stay while another product of the family keeps its values there.
   DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, kFamilyKey);
   DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
-  if (FilesScheduled)
-    ShowBox("Uninstall finished. One or more files have been scheduled for deletion after the next reboot.", MB_OK);
+  ShowEnding();
   WriteBatch();
+  if (FilesLeft) return kExitFilesLeft;
+  if (FilesScheduled) return kExitScheduled;
+  return known ? kExitDone : kExitNoInstallPath;
 }
 
 }  // namespace
@@ -148,19 +173,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                     "Quorvane.hlp", "havrel.htm", "qvhavrel.exe", 0, 0, 0, 0, 112, 71,
                     "https://www.quorvane.com/havrel", "unused", 1);
   LibInitialize(0, 49);
-  if (strstr(GetCommandLineA(), "/internally")) {
-    RemovalRun();
-    return 1;
-  }
+  if (strstr(GetCommandLineA(), "/internally")) return RemovalRun();
   char text[600];
   snprintf(text, sizeof text,
            LibTranslate("This will uninstall %s, and remove all user defined settings.", LIB_TRANSLATE_FORMAT),
            kHavrelTitle);
-  if (MessageBoxA(nullptr, text, kHavrelTitle, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return 1;
+  if (MessageBoxA(nullptr, text, kHavrelTitle, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return kExitCanceled;
   StopRunningToolsOnce();
   char folder[LIB_SETTING_CHARS + 1] = {};
   ReadInstallFolder(folder);
   if (!IsRefusedInstallFolder(folder)) DeleteUninstallEntries();
-  if (!RelaunchFromTemp()) RemovalRun();
-  return 1;
+  // Handed to the copy in TEMP, which ends with its own code; else the removal runs here.
+  return RelaunchFromTemp() ? kExitDone : RemovalRun();
 }

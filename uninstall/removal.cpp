@@ -17,6 +17,8 @@
 #include "uninstall/uninstall.h"
 
 int FilesScheduled;
+int FilesLeft;
+char FilesLeftList[kFilesLeftChars];
 
 namespace {
 
@@ -125,13 +127,23 @@ void RemoveRegistryEntries() {
 }
 
 void DeleteOrScheduleFile(const char* folder, const char* name) {
-  if (DeleteFileWithRetry(folder, name) != kScheduled) return;
+  DeleteOutcome outcome = DeleteFileWithRetry(folder, name);
+  if (outcome != kScheduled && outcome != kNotScheduled) return;
   char path[MAX_PATH];
-  if (JoinPath(path, sizeof path, folder, name)) {
-    RestartReport silent = {0, nullptr, nullptr, nullptr};
-    QueueRestartDeletion(path, silent);
+  if (!JoinPath(path, sizeof path, folder, name)) return;
+  RestartReport silent = {0, nullptr, nullptr, nullptr};
+  int listed = QueueRestartDeletion(path, silent);
+  // The list file is what the platforms outside NT carry out at their start; on NT
+  // only MoveFileEx's entry deletes the file.
+  bool scheduled = outcome == kScheduled || (listed && !IsNtPlatform());
+  if (scheduled) {
+    FilesScheduled = 1;
+    return;
   }
-  FilesScheduled = 1;
+  if (++FilesLeft <= kFilesLeftNamed) {
+    size_t used = strlen(FilesLeftList);
+    snprintf(FilesLeftList + used, sizeof FilesLeftList - used, "::%s", path);
+  }
 }
 
 bool IsRemovableInstallFolder(const char* folder) {

@@ -8,8 +8,24 @@ constexpr const char* kHavrelTitle = "Quorvane Havrel";
 constexpr const char* kProductTitle = "Quorvane Webdeck";
 constexpr const char* kFamilyKey = "Software\\Quorvane\\Quorvanes";
 
+// The exit codes (listed in the README).
+enum UninstallExit {
+  kExitDone = 0,           // removed; or, in the first run, handed to the copy in TEMP
+  kExitCanceled = 2,       // the confirmation was declined: nothing changed
+  kExitScheduled = 3,      // removed, but files are left to the next restart
+  kExitFilesLeft = 4,      // files could be neither deleted nor scheduled (the last message names them)
+  kExitRefusedFolder = 5,  // nothing removed: the install folder is a folder of Windows or of a user
+  kExitNoInstallPath = 6   // no install folder was recorded: all but the files removed
+};
+
 // Set when a file could only be scheduled for deletion at the next restart.
 extern int FilesScheduled;
+// Files that could be neither deleted nor scheduled: how many, and the paths of the
+// first kFilesLeftNamed of them, each after a "::" (a line break in a message).
+constexpr int kFilesLeftNamed = 5;
+constexpr size_t kFilesLeftChars = (MAX_PATH + 2) * kFilesLeftNamed + 1;
+extern int FilesLeft;
+extern char FilesLeftList[kFilesLeftChars];
 
 // The removal steps.
 void StopRunningToolsOnce();

@@ -58,8 +58,8 @@ INT_PTR OnInitDialog(HWND dialog) {
   SetWindowTextA(dialog, LibTranslate("File Delete Options", 1));
   SetClassIcon(dialog, 140);
   CentreOverOwner(dialog);
-  LibTooltipWindow = LibCreateTooltip(dialog, 250);
-  for (int box : kTipOrder) LibAddTooltip(dialog, LibTooltipWindow, box, LibTranslate(OptionOf(box).tip, 1));
+  HWND tooltip = MakeTooltip(dialog);
+  for (int box : kTipOrder) LibAddTooltip(dialog, tooltip, box, LibTranslate(OptionOf(box).tip, 1));
   for (const DeleteOption& option : kOptions) {
     int value = ReadSettingInt(option.setting);
     bool ticked = option.onByDefault ? value != 0 : value == 1;
@@ -92,6 +92,9 @@ INT_PTR CALLBACK DeleteOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPA
       return OnInitDialog(dialog);
     case WM_COMMAND:
       return OnCommand(dialog, wParam, lParam);
+    case WM_DESTROY:
+      ForgetTooltip(dialog);
+      return 0;
   }
   return 0;
 }

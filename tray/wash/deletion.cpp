@@ -203,10 +203,9 @@ bool DeleteOrFindGone(const char* path, const char* literal) {
   return IsGone(GetLastError());
 }
 
-}  // namespace
-
-int OverwriteFile(const char* path) {
-  if (Stopping()) return 0;
+// The overwrite pass, without looking at a stop request: a file whose handling has
+// begun is finished (overwritten and deleted), never left overwritten but still there.
+int OverwriteNow(const char* path) {
   Literal literal = LiteralOf(path);
   if (!path[0] || GetFileAttributesA(literal.text) == INVALID_FILE_ATTRIBUTES) {
     ContentsOverwritten.store(1, std::memory_order_relaxed);
@@ -243,20 +242,26 @@ int OverwriteFile(const char* path) {
   return 1;
 }
 
-int DeleteOrScheduleFile(const char* path, int report) {
-  if (Stopping()) return 0;
+// Deletion, restart-time deletion and the report, without looking at a stop request.
+int DeleteOrScheduleNow(const char* path, int report) {
   Literal literal = LiteralOf(path);
   ClearAttributes(literal.text);
   if (DeleteOrFindGone(path, literal.text)) return 1;
   int queue = ReadSettingInt("QueueForNextRestart") != 0;
   int scheduled = queue ? ScheduleForRestart(path) : 0;
-  if (ReadSettingInt("ShredInternal") != 1 && ReadSettingInt("OverwriteLocked") != 0) OverwriteFile(path);
+  if (ReadSettingInt("ShredInternal") != 1 && ReadSettingInt("OverwriteLocked") != 0) OverwriteNow(path);
   if (DeleteOrFindGone(path, literal.text)) return 1;
   if (!report) return 0;
   ReportLockedFile(path, queue, scheduled);
   (scheduled ? WashLockedCount : WashErrorCount).fetch_add(1, std::memory_order_relaxed);
   return 0;
 }
+
+}  // namespace
+
+int OverwriteFile(const char* path) { return Stopping() ? 0 : OverwriteNow(path); }
+
+int DeleteOrScheduleFile(const char* path, int report) { return Stopping() ? 0 : DeleteOrScheduleNow(path, report); }
 
 int SecureDeleteFile(const char* path) {
   if (Stopping()) return 0;
@@ -265,9 +270,10 @@ int SecureDeleteFile(const char* path) {
     if (!FolderPart(folder, sizeof folder, path)) return 0;
     if (GuardedFolder(folder)) return 0;
   }
+  // From here the file is finished whatever a stop asks: the walk ends after it.
   ContentsOverwritten.store(0, std::memory_order_relaxed);
-  if (ReadSettingInt("ShredInternal") == 1) OverwriteFile(path);
-  DeleteOrScheduleFile(path, 1);
+  if (ReadSettingInt("ShredInternal") == 1) OverwriteNow(path);
+  DeleteOrScheduleNow(path, 1);
   return 1;
 }
 

@@ -1,7 +1,9 @@
 // The wash run: one confirmation, then the ticked items in their fixed order on
 // a worker thread, and a summary of errors, warnings and locked files.
 #include <cstdio>
+#include <cstring>
 
+#include "tray/pages.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/wash.h"
 
@@ -18,7 +20,21 @@ constexpr UINT_PTR kCanceledTipTimer = 4711;
 constexpr UINT kCanceledTipMs = 5000;
 constexpr const char* kButtonTip = "Clear all selected items now";  // the button's own tip, in English
 
+constexpr DWORD kBoxCloseMs = 200;  // at exit, the worker's boxes are closed this often
+
+// The worker of the last run (null when none was started); kept so that the
+// program can wait for it at its end.
+HANDLE WashWorker;
+DWORD WashWorkerId;
+
 bool Stopping() { return StopRequested.load(std::memory_order_relaxed) != 0; }
+
+BOOL CALLBACK CloseWorkerBox(HWND window, LPARAM) {
+  char cls[16] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (strcmp(cls, "#32770") == 0) PostMessageA(window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
 
 bool PageOpen() { return WashPageWindow && IsWindow(WashPageWindow); }
 
@@ -66,7 +82,8 @@ void ShowSummary() {
 void SetTips(const char* trayTip, const char* buttonTip) {
   snprintf(LibTrayTipText, sizeof LibTrayTipText, "%.63s", trayTip);
   if (ReadSettingInt("TrayIcon") != 0) LibAddTrayIcon(MainWindow, LibTrayTipText);
-  if (PageOpen() && LibTooltipWindow) LibAddTooltip(WashPageWindow, LibTooltipWindow, IDC_WASHBUTTON, buttonTip);
+  HWND tooltip = TooltipOf(WashPageWindow);  // the page's own, not the last one made
+  if (PageOpen() && tooltip) LibAddTooltip(WashPageWindow, tooltip, IDC_WASHBUTTON, buttonTip);
 }
 
 void CALLBACK RestoreTrayTip(HWND window, UINT, UINT_PTR id, DWORD) {
@@ -91,12 +108,10 @@ void StartWash() {
   if (WashRunning.load(std::memory_order_relaxed) == 1) return;
   WashRunning.store(1, std::memory_order_relaxed);
   SetButtonCaption("S&top Washing");
-  HANDLE worker = CreateThread(nullptr, kWorkerStack, WashThreadProc, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION,
-                               nullptr);
-  if (worker) {
-    CloseHandle(worker);  // nobody waits for the run
-    return;
-  }
+  if (WashWorker) CloseHandle(WashWorker);  // an earlier run, long ended
+  WashWorker = CreateThread(nullptr, kWorkerStack, WashThreadProc, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                            &WashWorkerId);
+  if (WashWorker) return;
   // Without a worker there is no run: nothing may stay marked as running.
   DWORD error = GetLastError();
   WashRunning.store(0, std::memory_order_relaxed);
@@ -147,4 +162,30 @@ void ShowWashProgress(WPARAM step) {
   } else if (step == kWashFinished) {
     SetTips(title, kButtonTip);
   }
+}
+
+void EndWashAtExit(DWORD timeoutMs) {
+  if (!WashWorker) return;
+  StopRequested.store(1, std::memory_order_relaxed);
+  DWORD start = GetTickCount(), lastClose = start - kBoxCloseMs;
+  for (;;) {
+    DWORD now = GetTickCount();
+    if (now - start >= timeoutMs) break;
+    // A report the worker shows would hold it: its boxes are closed (they have OK only).
+    if (now - lastClose >= kBoxCloseMs) {
+      EnumThreadWindows(WashWorkerId, CloseWorkerBox, 0);
+      lastClose = now;
+    }
+    DWORD wait = timeoutMs - (now - start);
+    if (wait > kBoxCloseMs) wait = kBoxCloseMs;
+    DWORD result = MsgWaitForMultipleObjects(1, &WashWorker, FALSE, wait, QS_ALLINPUT);
+    if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) break;
+    MSG message;  // the worker may be waiting on this thread's windows
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  CloseHandle(WashWorker);
+  WashWorker = nullptr;
 }

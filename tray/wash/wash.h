@@ -42,6 +42,10 @@ bool LeftAloneSentence(char* out, size_t cap);
 // The run: asks, then clears the ticked items on a worker thread.
 void StartWash();
 DWORD WINAPI WashThreadProc(void* unused);
+// At the program's end: asks a running wash to stop and waits for its worker (its
+// report boxes closed, this thread's messages pumped) at most timeoutMs, so that no
+// file is left half overwritten.
+void EndWashAtExit(DWORD timeoutMs);
 
 // The progress the worker reports without waiting (posted to the main window):
 // wParam is the item's index, or one of these.
