@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 // The show command of the next run's target state; the first run hides.
 int BossShowCommand = SW_SHOW;
@@ -32,6 +33,32 @@ void WindowTitle(HWND window, char* out, int cap) {
   for (const char* next; *end && (next = CharNextA(end)) - ansi < cap;) end = next;
   memcpy(out, ansi, static_cast<size_t>(end - ansi));
   out[end - ansi] = 0;
+}
+
+// The windows of the entry being processed that match it, in the z-order.
+std::vector<HWND> BossMatches;
+
+// Shows or hides one window. Another thread's window (another program's above all)
+// is only asked: a program that has stopped answering must not hold the Boss-Key;
+// its window goes as soon as it answers again.
+void ShowOrHide(HWND window, int command) {
+  if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
+    ShowWindowAsync(window, command);
+    return;
+  }
+  ShowWindow(window, command);
+  if (command == SW_SHOW) SetForegroundWindow(window);
+}
+
+// Shown in the z-order, each activated in turn, so that the last one ends in front;
+// hidden from the bottom up, so that the active window goes last and the activation
+// does not pass from window to window.
+void ApplyToMatches() {
+  if (BossShowCommand == SW_SHOW) {
+    for (HWND window : BossMatches) ShowOrHide(window, SW_SHOW);
+  } else {
+    for (auto it = BossMatches.rbegin(); it != BossMatches.rend(); ++it) ShowOrHide(*it, SW_HIDE);
+  }
 }
 
 // Helper windows of the browsers that must stay hidden when the others come back.
@@ -85,15 +112,7 @@ BOOL CALLBACK BossEnumProc(HWND window, LPARAM) {
   if (BossTitlePattern[0] && !LibMatchText(title, BossTitlePattern)) return TRUE;
   bool showing = BossShowCommand == SW_SHOW;
   if (showing && IsSpecialWindow(title, className)) return TRUE;
-  // Another thread's window (another program's above all) is only asked: a program
-  // that has stopped answering must not hold the Boss-Key. It hides as soon as it
-  // answers again; showing activates each in turn, so the last one ends in front.
-  if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
-    ShowWindowAsync(window, BossShowCommand);
-    return TRUE;
-  }
-  ShowWindow(window, BossShowCommand);
-  if (showing) SetForegroundWindow(window);
+  BossMatches.push_back(window);
   return TRUE;
 }
 
@@ -105,6 +124,9 @@ void RunBossKey() {
     // An entry with a pattern that cannot be read whole is passed over.
     if (title == kPatternUnusable || ReadBossPattern("BossClass%03i", i, BossClassPattern) == kPatternUnusable)
       continue;
+    BossMatches.clear();
     EnumWindows(BossEnumProc, 0);
+    ApplyToMatches();
   }
+  BossMatches.clear();
 }

@@ -41,9 +41,23 @@ Literal LiteralOf(const char* path) {
   return l;
 }
 
+// The four File Delete Options, read when a walk (or a single file) begins: a
+// walk of many thousand files does not ask the registry for them at each file.
+struct DeleteOptions {
+  bool guardWinSys;      // "NotWinOrSys" is 1
+  bool shred;            // "ShredInternal" is 1
+  bool queue;            // "QueueForNextRestart" is not 0
+  bool overwriteLocked;  // "OverwriteLocked" is not 0
+};
+
+DeleteOptions ReadDeleteOptions() {
+  return DeleteOptions{ReadSettingInt("NotWinOrSys") == 1, ReadSettingInt("ShredInternal") == 1,
+                       ReadSettingInt("QueueForNextRestart") != 0, ReadSettingInt("OverwriteLocked") != 0};
+}
+
 // A folder (ending in "\") is guarded when "NotWinOrSys" is 1 and it is the Windows or System folder.
-bool GuardedFolder(const char* folder) {
-  if (ReadSettingInt("NotWinOrSys") != 1) return false;
+bool GuardedFolder(const char* folder, const DeleteOptions& options) {
+  if (!options.guardWinSys) return false;
   char windows[MAX_PATH + 2] = {};
   char system[MAX_PATH + 2] = {};
   GetWindowsDirectoryA(windows, MAX_PATH);
@@ -55,14 +69,17 @@ bool GuardedFolder(const char* folder) {
 
 void FlushShellNotices() { SHChangeNotify(0, SHCNF_FLUSH, nullptr, nullptr); }
 
-// Clears the attributes that keep a file from being written or deleted. A link
-// keeps its own: setting attributes through its name would change its target.
-void ClearAttributes(const char* literal) {
+// Clears the attributes that keep a file from being written or deleted (given as a
+// folder listing found them, or read now). A link keeps its own: setting attributes
+// through its name would change its target.
+void ClearAttributes(const char* literal, DWORD attributes = INVALID_FILE_ATTRIBUTES) {
   constexpr DWORD kInTheWay = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  DWORD attributes = GetFileAttributesA(literal);
+  if (attributes == INVALID_FILE_ATTRIBUTES) attributes = GetFileAttributesA(literal);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
   if (attributes & kInTheWay) SetFileAttributesA(literal, FILE_ATTRIBUTE_NORMAL);
 }
+
+int HandleFile(const char* path, DWORD attributes, const DeleteOptions& options);
 
 // Only a plain disk file with a single name may be overwritten: not a link or
 // other reparse point (its target lies elsewhere), not a file with further hard
@@ -78,7 +95,7 @@ bool IsPlainDiskFile(HANDLE file) {
 bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // Deletes the files of folder (ending in "\") that match mask; ends when a file is guarded or a stop comes.
-void DeleteMatchingFiles(const char* folder, const char* mask) {
+void DeleteMatchingFiles(const char* folder, const char* mask, const DeleteOptions& options) {
   char pattern[kDeletePathChars];
   if (!JoinPath(pattern, sizeof pattern, folder, mask)) return;
   WIN32_FIND_DATAA found;
@@ -88,17 +105,17 @@ void DeleteMatchingFiles(const char* folder, const char* mask) {
     char file[kDeletePathChars];
     if (!IsDotsEntry(found.cFileName) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
         JoinPath(file, sizeof file, folder, found.cFileName)) {
-      if (!SecureDeleteFile(file)) break;
+      if (Stopping() || !HandleFile(file, found.dwFileAttributes, options)) break;
     }
   } while (!Stopping() && FindNextFileA(find, &found));
   FindClose(find);
 }
 
-void WalkFolder(const char* folder, const char* mask, int recurse);
+void WalkFolder(const char* folder, const char* mask, int recurse, const DeleteOptions& options);
 
 // Walks the subfolders of folder with the same mask. A link (a junction or a directory
 // symbolic link) is never entered: only the link itself is removed, and only for "*.*".
-void WalkSubfolders(const char* folder, const char* mask, int recurse) {
+void WalkSubfolders(const char* folder, const char* mask, int recurse, const DeleteOptions& options) {
   char pattern[kDeletePathChars];
   if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
   WIN32_FIND_DATAA found;
@@ -110,7 +127,7 @@ void WalkSubfolders(const char* folder, const char* mask, int recurse) {
     char sub[kDeletePathChars];
     if (!JoinPath(sub, sizeof sub, folder, found.cFileName) || !AddTrailingBackslash(sub, sizeof sub)) continue;
     bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (!link) WalkFolder(sub, mask, recurse);
+    if (!link) WalkFolder(sub, mask, recurse, options);
     if (everything && !Stopping()) {
       if (RemoveDirectoryA(LiteralOf(sub).text)) SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, sub, nullptr);
     }
@@ -120,9 +137,9 @@ void WalkSubfolders(const char* folder, const char* mask, int recurse) {
 
 // The files of folder (a full path ending in "\") that match mask, then with
 // recurse its subfolders; the shell is told once at the end.
-void WalkFolder(const char* folder, const char* mask, int recurse) {
-  if (GuardedFolder(folder)) return;
-  DeleteMatchingFiles(folder, mask);
+void WalkFolder(const char* folder, const char* mask, int recurse, const DeleteOptions& options) {
+  if (GuardedFolder(folder, options)) return;
+  DeleteMatchingFiles(folder, mask, options);
   if (Stopping()) return;
   if (recurse) {
     char all[kDeletePathChars];
@@ -131,7 +148,7 @@ void WalkFolder(const char* folder, const char* mask, int recurse) {
     HANDLE find = FindFirstFileA(LiteralOf(all).text, &probe);
     if (find == INVALID_HANDLE_VALUE) return;
     FindClose(find);
-    WalkSubfolders(folder, mask, recurse);
+    WalkSubfolders(folder, mask, recurse, options);
   }
   FlushShellNotices();
 }
@@ -243,13 +260,14 @@ int OverwriteNow(const char* path) {
 }
 
 // Deletion, restart-time deletion and the report, without looking at a stop request.
-int DeleteOrScheduleNow(const char* path, int report) {
+int DeleteOrScheduleNow(const char* path, int report, const DeleteOptions& options,
+                        DWORD attributes = INVALID_FILE_ATTRIBUTES) {
   Literal literal = LiteralOf(path);
-  ClearAttributes(literal.text);
+  ClearAttributes(literal.text, attributes);
   if (DeleteOrFindGone(path, literal.text)) return 1;
-  int queue = ReadSettingInt("QueueForNextRestart") != 0;
+  int queue = options.queue;
   int scheduled = queue ? ScheduleForRestart(path) : 0;
-  if (ReadSettingInt("ShredInternal") != 1 && ReadSettingInt("OverwriteLocked") != 0) OverwriteNow(path);
+  if (!options.shred && options.overwriteLocked) OverwriteNow(path);
   if (DeleteOrFindGone(path, literal.text)) return 1;
   if (!report) return 0;
   ReportLockedFile(path, queue, scheduled);
@@ -257,24 +275,34 @@ int DeleteOrScheduleNow(const char* path, int report) {
   return 0;
 }
 
+// One file: the guard, then (whatever a stop asks from here on: the walk ends after
+// it) the optional shredding and the deletion. 0 when the file's folder is guarded.
+int HandleFile(const char* path, DWORD attributes, const DeleteOptions& options) {
+  if (options.guardWinSys) {
+    char folder[kDeletePathChars];
+    if (!FolderPart(folder, sizeof folder, path)) return 0;
+    if (GuardedFolder(folder, options)) return 0;
+  }
+  ContentsOverwritten.store(0, std::memory_order_relaxed);
+  if (options.shred) {
+    OverwriteNow(path);
+    attributes = INVALID_FILE_ATTRIBUTES;  // the pass may have cleared them
+  }
+  DeleteOrScheduleNow(path, 1, options, attributes);
+  return 1;
+}
+
 }  // namespace
 
 int OverwriteFile(const char* path) { return Stopping() ? 0 : OverwriteNow(path); }
 
-int DeleteOrScheduleFile(const char* path, int report) { return Stopping() ? 0 : DeleteOrScheduleNow(path, report); }
+int DeleteOrScheduleFile(const char* path, int report) {
+  return Stopping() ? 0 : DeleteOrScheduleNow(path, report, ReadDeleteOptions());
+}
 
 int SecureDeleteFile(const char* path) {
   if (Stopping()) return 0;
-  if (ReadSettingInt("NotWinOrSys") == 1) {
-    char folder[kDeletePathChars];
-    if (!FolderPart(folder, sizeof folder, path)) return 0;
-    if (GuardedFolder(folder)) return 0;
-  }
-  // From here the file is finished whatever a stop asks: the walk ends after it.
-  ContentsOverwritten.store(0, std::memory_order_relaxed);
-  if (ReadSettingInt("ShredInternal") == 1) OverwriteNow(path);
-  DeleteOrScheduleNow(path, 1);
-  return 1;
+  return HandleFile(path, INVALID_FILE_ATTRIBUTES, ReadDeleteOptions());
 }
 
 void EmptyFolder(char* path, int recurse) {
@@ -306,5 +334,5 @@ void EmptyFolder(char* path, int recurse) {
   }
   // Never a folder of Windows or of a user, whatever the settings say.
   if (IsProtectedFolder(folder)) return;
-  WalkFolder(folder, mask, recurse);
+  WalkFolder(folder, mask, recurse, ReadDeleteOptions());
 }
