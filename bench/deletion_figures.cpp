@@ -80,33 +80,50 @@ double PlainOverwrite(const std::string& file, DWORD bytes) {
   return Now() - start;
 }
 
+
+// Two rounds on fresh trees, taking turns at going first (the disk's caches favour
+// neither), and the best time of each kept.
+void BestOfTwo(const std::string& scratch, double (*ours)(const std::string&), double* oursBest, double* rdBest) {
+  *oursBest = *rdBest = 1e9;
+  for (int round = 0; round < 2; ++round) {
+    std::string mine = scratch + "\\ours" + std::to_string(round), theirs = scratch + "\\theirs" + std::to_string(round);
+    MakeTree(mine);
+    MakeTree(theirs);
+    double rdTime = -1, ourTime = -1;
+    if (round == 1) rdTime = RunCommand("cmd /c rd /s /q \"" + theirs + "\"");
+    ourTime = ours(mine);
+    if (round == 0) rdTime = RunCommand("cmd /c rd /s /q \"" + theirs + "\"");
+    if (ourTime > 0 && ourTime < *oursBest) *oursBest = ourTime;
+    if (rdTime > 0 && rdTime < *rdBest) *rdBest = rdTime;
+    RemoveDirectoryA(mine.c_str());
+  }
+}
+
+double TimeEmptyFolder(const std::string& tree) {
+  char path[kDeletePathChars];
+  snprintf(path, sizeof path, "%s", tree.c_str());
+  double start = Now();
+  EmptyFolder(path, 1);
+  return Now() - start;
+}
+
+// The TEMP item as a run calls it, on a TEMP folder holding the tree.
+double TimeTempWash(const std::string& tree) {
+  SetEnvironmentVariableA("TMP", tree.c_str());
+  SetEnvironmentVariableA("TEMP", tree.c_str());
+  double start = Now();
+  WashTempFolders();
+  return Now() - start;
+}
+
 }  // namespace
 
 void DeletionFigures(std::vector<Figure>& figures, const std::string& scratch) {
-  std::string ours = scratch + "\\ours", theirs = scratch + "\\theirs";
-  MakeTree(ours);
-  MakeTree(theirs);
-  char path[kDeletePathChars];
-  snprintf(path, sizeof path, "%s", ours.c_str());
-  double start = Now();
-  EmptyFolder(path, 1);
-  double emptyTime = Now() - start;
-  double rdTime = RunCommand("cmd /c rd /s /q \"" + theirs + "\"");
-  figures.push_back(Ratio("EmptyFolder, 20,000 files / rd /s /q (time)", emptyTime, rdTime, kAtMost, 1.10));
-  RemoveDirectoryA(ours.c_str());
-
-  // The TEMP item as a run calls it, on a TEMP folder holding the same tree.
-  std::string temp = scratch + "\\washtemp", copy = scratch + "\\washcopy";
-  MakeTree(temp);
-  MakeTree(copy);
-  SetEnvironmentVariableA("TMP", temp.c_str());
-  SetEnvironmentVariableA("TEMP", temp.c_str());
-  start = Now();
-  WashTempFolders();
-  double washTime = Now() - start;
-  rdTime = RunCommand("cmd /c rd /s /q \"" + copy + "\"");
-  figures.push_back(Ratio("TEMP wash, 20,000 files / rd /s /q (time)", washTime, rdTime, kAtMost, 1.10));
-  RemoveDirectoryA(temp.c_str());
+  double ours, rd;
+  BestOfTwo(scratch, TimeEmptyFolder, &ours, &rd);
+  figures.push_back(Ratio("EmptyFolder, 20,000 files / rd /s /q (time)", ours, rd, kAtMost, 1.10));
+  BestOfTwo(scratch, TimeTempWash, &ours, &rd);
+  figures.push_back(Ratio("TEMP wash, 20,000 files / rd /s /q (time)", ours, rd, kAtMost, 1.10));
 }
 
 void ShredderFigures(std::vector<Figure>& figures, const std::string& scratch) {

@@ -120,6 +120,30 @@ shot wash-summary-left-alone 6
 press "Quorvane Webdeck" 1
 client post WM_CLOSE
 sleep 1
+# The Wash preview of TEMP and Start-Run, then the wash and its summary with the counts.
+for temp in "$WINEPREFIX"/drive_c/users/*/Temp; do
+  mkdir -p "$temp/qvshots/sub"
+  for i in 1 2 3 4 5; do head -c $((i * 3000)) /dev/zero > "$temp/qvshots/file$i.tmp"; done
+  head -c 70000 /dev/zero > "$temp/qvshots/sub/big.tmp"
+done
+qv_wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\RunMRU' /v a /d 'notepad\1' /f </dev/null >/dev/null 2>&1 || true
+qv_wine reg add "$toolbar" /v ClearRun /t REG_DWORD /d 1 /f </dev/null >/dev/null 2>&1 || true
+qv_wine "$bin/qvtoolbar.exe" /s </dev/null >/dev/null 2>&1 &
+sleep 4
+client post WMU_OPENSETTINGS 2
+sleep 2
+press "Quorvane Webdeck" page 1211        # Preview...
+press "Wash Preview" wait 30
+shot wash-preview
+press "Wash Preview" 2                    # Close
+sleep 1
+press "Quorvane Webdeck" page 1175        # Clear All Selected Items
+sleep 2
+press "Quorvane Webdeck" 1                # OK to the question
+shot wash-summary 6
+press "Quorvane Webdeck" 1
+client post WM_CLOSE
+sleep 1
 qv_wine reg add 'HKLM\Software\Quorvane\Quorvanes' /v InstallPath /d 'C:\users' /f </dev/null >/dev/null 2>&1 || true
 qv_wine "$setup_folder/uninstall.exe" /internally </dev/null >/dev/null 2>&1 &
 press "Quorvane Havrel" wait 30

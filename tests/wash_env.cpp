@@ -1,6 +1,7 @@
 #include "wash_env.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "support/qvtest.h"
 
@@ -91,6 +92,18 @@ bool WashEnvironment::PanelEnded(DWORD timeoutMs) const {
         return !calls.empty() && calls.back() == "end";
       },
       timeoutMs);
+}
+
+void UntickAllItems() {
+  for (const char* s : {"ClearRun", "ClearRecent", "ClearFind", "ClearTemp", "ClearIE", "ClearIEHistory",
+                        "ClearIEAutoComp", "ClearIECache", "ClearIECookies"})
+    qvt::WriteDword(HKEY_CURRENT_USER, qvt::kToolbarKey, s, 0);
+}
+
+void MakeRecent(const WashEnvironment& env) {
+  CreateDirectoryA((env.recent + "sub").c_str(), nullptr);
+  for (const char* file : {"a.lnk", "b.lnk", "sub\\c.lnk"}) qvt::WriteFile(env.recent + file, std::string(100, 'r'));
+  qvt::WriteString(HKEY_CURRENT_USER, kRecentDocs, "0", "document");
 }
 
 }  // namespace washt

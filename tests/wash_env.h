@@ -40,4 +40,11 @@ class WashEnvironment {
   std::string oldTmp_, oldTemp_;
 };
 
+// Every item's setting off: only what a case ticks runs.
+void UntickAllItems();
+// The scratch Recent folder holds three files of 100 bytes, one of them in a
+// subfolder, and RecentDocs a value: what the Recent item removes.
+constexpr const char* kRecentDocs = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
+void MakeRecent(const WashEnvironment& env);
+
 }  // namespace washt

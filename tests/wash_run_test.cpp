@@ -18,20 +18,19 @@ constexpr UINT kOpenSettings = WM_USER + 17;
 constexpr int kWashButton = 1175;
 constexpr const char* kConfirm = "Clear all information for the selected items?";
 constexpr const char* kTypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+using washt::kRecentDocs;
 
 class WashRun : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetTray();
-    // Only what a case ticks runs: every item's setting off first.
-    for (const char* s : {"ClearRun", "ClearRecent", "ClearFind", "ClearTemp", "ClearIE", "ClearIEHistory",
-                          "ClearIEAutoComp", "ClearIECache", "ClearIECookies"})
-      Set(s, 0);
+    washt::UntickAllItems();
   }
   void TearDown() override {
     EndTray(proc, main);
     ResetTray();
     DeleteTree(HKEY_CURRENT_USER, kTypedUrls);
+    DeleteTree(HKEY_CURRENT_USER, kRecentDocs);
   }
   void Set(const char* name, DWORD value) { WriteDword(HKEY_CURRENT_USER, kToolbarKey, name, value); }
   DWORD Setting(const char* name) {
@@ -73,6 +72,8 @@ class WashRun : public ::testing::Test {
     }
   }
   std::string Caption(HWND page) { return WindowText(GetDlgItem(page, kWashButton)); }
+  static std::string FirstLine(const std::string& text) { return text.substr(0, text.find("\r\n")); }
+  void MakeRecent() { washt::MakeRecent(env); }
   // A file held open without delete sharing: locked for the run.
   HANDLE Lock(const std::string& path) {
     WriteFile(path, "locked");
@@ -90,7 +91,8 @@ TEST_F(WashRun, NothingTickedFinishesAtOnceAndTheBoxesAreSaved) {
   EXPECT_EQ("Clear All Selected Items", Caption(page));
   Press(page, kWashButton);
   EXPECT_EQ(kConfirm, Answer(IDOK));
-  EXPECT_EQ("Wash finished successfully!", Answer(IDOK));
+  EXPECT_EQ("Wash finished successfully!\r\n\r\nFiles deleted: 0 (0 bytes freed).\r\nRegistry entries removed: 0.",
+            Answer(IDOK));
   EXPECT_TRUE(WaitUntil([&] { return Caption(page) == "Clear Selected Items"; }, 3000));
   EXPECT_EQ(0u, Setting("ClearTemp"));
 }
@@ -105,7 +107,7 @@ TEST_F(WashRun, LockedFilesAndErrorsAreSummed) {
   EXPECT_EQ(kConfirm, Answer(IDOK));
   EXPECT_EQ(0u, Answer(IDOK).find("Could not delete '"));
   EXPECT_EQ(0u, Answer(IDOK).find("Could not delete '"));
-  EXPECT_EQ("Wash finished successfully! (2 locked files will be deleted after reboot.)", Answer(IDOK));
+  EXPECT_EQ("Wash finished successfully! (2 locked files will be deleted after reboot.)", FirstLine(Answer(IDOK)));
   // Without restart-time deletion a locked file is an error.
   Set("QueueForNextRestart", 0);
   CloseHandle(second);
@@ -113,7 +115,10 @@ TEST_F(WashRun, LockedFilesAndErrorsAreSummed) {
   Press(page, kWashButton);
   EXPECT_EQ(kConfirm, Answer(IDOK));
   EXPECT_EQ(0u, Answer(IDOK).find("Could not delete '"));
-  EXPECT_EQ("Wash finished. 1 errors occured. 0 warnings issued.", Answer(IDOK));
+  std::string summary = Answer(IDOK);
+  EXPECT_EQ("Wash finished. 1 errors occured. 0 warnings issued.", FirstLine(summary));
+  EXPECT_NE(std::string::npos, summary.find("Files that could not be deleted: 1; the first: " + env.temp + "one.dat"))
+      << summary;
   CloseHandle(first);
 }
 
@@ -176,13 +181,85 @@ TEST_F(WashRun, ClosingTheSettingsDuringARunLetsItFinish) {
   PressButton(sheet, IDCANCEL);
   WaitUntil([&] { return !IsWindow(sheet); }, 5000);
   Dismiss(report, IDOK);
-  EXPECT_EQ("Wash finished. 1 errors occured. 0 warnings issued.", Answer(IDOK));
+  EXPECT_EQ("Wash finished. 1 errors occured. 0 warnings issued.", FirstLine(Answer(IDOK)));
   EXPECT_FALSE(FileExists(env.temp + "d"));
   CloseHandle(lock);
   page = OpenPage(2);
   ASSERT_NE(page, nullptr);
   Press(page, kWashButton);
   EXPECT_EQ(kConfirm, Answer(IDCANCEL)) << "the flags were reset";
+}
+
+// ---- What a wash did and would do.
+
+// The summary counts what the run itself removed.
+TEST_F(WashRun, TheSummaryCountsWhatTheRunRemoved) {
+  Set("ClearRecent", 1);
+  MakeRecent();
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  EXPECT_EQ("Wash finished successfully!\r\n\r\nFiles deleted: 3 (300 bytes freed).\r\nRegistry entries removed: 1.",
+            Answer(IDOK));
+  EXPECT_FALSE(FileExists(env.recent + "sub"));
+}
+
+// The preview shows what a wash of the ticked boxes would remove, changes nothing,
+// sorts by the column clicked and closes with Esc.
+TEST_F(WashRun, ThePreviewListsWhatAWashWouldRemoveAndChangesNothing) {
+  MakeRecent();
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Send(GetDlgItem(page, 1182), BM_CLICK, 0, 0);  // Recent documents, not saved
+  Press(page, 1211);
+  HWND preview = WaitTop("#32770", "Wash Preview", proc.pid, 10000);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_EQ("A wash would delete 3 files (300 bytes) and remove 1 registry entries. Nothing has been changed.",
+            WindowText(GetDlgItem(preview, 1402)));
+  HWND list = GetDlgItem(preview, 1401);
+  ASSERT_EQ(2, ListViewCount(list));
+  EXPECT_EQ("Recent documents", ListViewText(list, 0, 0));
+  EXPECT_EQ("Registry key HKEY_CURRENT_USER\\" + std::string(kRecentDocs), ListViewText(list, 0, 1));
+  EXPECT_EQ(0u, ListViewText(list, 1, 1).find("Files in " + env.recent.substr(0, env.recent.size() - 1)))
+      << ListViewText(list, 1, 1);
+  EXPECT_EQ("3", ListViewText(list, 1, 2));
+  EXPECT_EQ("300 bytes", ListViewText(list, 1, 3));
+  // Two clicks on the Count header: the larger count comes first.
+  LRESULT header = 0;
+  Send(list, LVM_GETHEADER, 0, 0, &header);
+  LRESULT w0 = 0, w1 = 0;
+  Send(list, LVM_GETCOLUMNWIDTH, 0, 0, &w0);
+  Send(list, LVM_GETCOLUMNWIDTH, 1, 0, &w1);
+  LPARAM at = MAKELPARAM(static_cast<int>(w0 + w1 + 10), 5);
+  for (int click = 0; click < 2; ++click) {
+    PostMessageA(reinterpret_cast<HWND>(header), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(reinterpret_cast<HWND>(header), WM_LBUTTONUP, 0, at);
+    Send(preview, WM_NULL, 0, 0);
+  }
+  EXPECT_TRUE(WaitUntil([&] { return ListViewText(list, 0, 2) == "3"; }, 3000)) << ListViewText(list, 0, 2);
+  EXPECT_TRUE(FileExists(env.recent + "sub\\c.lnk"));
+  EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRecentDocs, "0"));
+  PostMessageA(preview, WM_COMMAND, IDCANCEL, 0);  // Esc
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(preview); }, 5000));
+  EXPECT_EQ(0u, Setting("ClearRecent")) << "a preview saves nothing";
+}
+
+// Never two washes at once: a run while an unattended wash holds the wash says so.
+TEST_F(WashRun, ARunBesideAnotherWashSaysSoAndWashesNothing) {
+  Set("ClearRecent", 1);
+  MakeRecent();
+  HANDLE other = CreateMutexA(nullptr, TRUE, "Global\\QvToolbarWash");
+  ASSERT_NE(nullptr, other);
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  EXPECT_EQ("A wash is already running. Try again when it has finished.", Answer(IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return Caption(page) == "Clear Selected Items"; }, 5000));
+  EXPECT_TRUE(FileExists(env.recent + "a.lnk"));
+  ReleaseMutex(other);
+  CloseHandle(other);
 }
 
 // ---- Folders that are never washed.

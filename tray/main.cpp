@@ -118,6 +118,9 @@ void RunMessageLoopStep(MSG* message) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int showCommand) {
   RegisterIdentity(instance);
   SeedFromClock();
+  // An unattended wash runs without the program's window and beside a running one.
+  int washed = 0;
+  if (RunUnattendedWashIfAsked(GetCommandLineA(), &washed)) return washed;
   KeepLoweredCommandLine(arguments);
   if (LibHandleCommandLine(LoweredCommandLine)) return 0;
 

@@ -66,8 +66,6 @@ extern std::atomic<int> WashWarningCount;
 extern std::atomic<int> WashLockedCount;
 extern std::atomic<int> ContentsOverwritten;
 extern std::atomic<int> HistoryInRun;
-// Folders the items of a run (or of a single clearing) left alone.
-extern std::atomic<int> WashLeftAloneCount;
 
 // Settings pages: each page's window from WM_INITDIALOG to WM_DESTROY, else 0.
 extern HWND ToolbarPageWindow;

@@ -12,6 +12,5 @@ std::atomic<int> WashWarningCount{0};
 std::atomic<int> WashLockedCount{0};
 std::atomic<int> ContentsOverwritten{0};
 std::atomic<int> HistoryInRun{0};
-std::atomic<int> WashLeftAloneCount{0};
 
 int ReadSettingInt(const char* name) { return LibReadSettingInt(HKEY_CURRENT_USER, name); }

@@ -196,6 +196,36 @@ HWND WaitMessageBox(DWORD pid, const char* caption, DWORD timeoutMs) {
   return box;
 }
 
+int ListViewCount(HWND list) {
+  LRESULT count = 0;
+  return Send(list, LVM_GETITEMCOUNT, 0, 0, &count) ? static_cast<int>(count) : 0;
+}
+
+std::string ListViewText(HWND list, int item, int subItem) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(list, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return "";
+  constexpr SIZE_T kText = 1024;
+  char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kText, MEM_COMMIT, PAGE_READWRITE));
+  std::string text;
+  if (remote) {
+    LVITEMA request = {};
+    request.iSubItem = subItem;
+    request.pszText = remote + sizeof(LVITEMA);
+    request.cchTextMax = static_cast<int>(kText);
+    char buffer[kText] = {};
+    LRESULT length = 0;
+    if (WriteProcessMemory(process, remote, &request, sizeof request, nullptr) &&
+        Send(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote), &length) &&
+        ReadProcessMemory(process, remote + sizeof(LVITEMA), buffer, kText - 1, nullptr))
+      text = buffer;
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return text;
+}
+
 std::string MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
 
 bool PressButton(HWND dialog, int id) {

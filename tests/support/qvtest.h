@@ -68,6 +68,11 @@ int DismissMessageBoxes(DWORD pid);
 // button id; returns the box's text, "" when no box came within timeoutMs.
 std::string AnswerBoxDuring(void (*fn)(void*), void* arg, int buttonId, DWORD timeoutMs);
 
+// A list view's row count, and a cell's text read through the owning process's
+// memory (LVM_GETITEMTEXT is not carried across processes); "" when it cannot be read.
+int ListViewCount(HWND list);
+std::string ListViewText(HWND list, int item, int subItem);
+
 // Property sheet of a process by title, and its current page index.
 HWND WaitSheet(DWORD pid, const char* title, DWORD timeoutMs);
 int SheetPageIndex(HWND sheet);

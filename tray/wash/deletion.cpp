@@ -16,6 +16,7 @@
 #include "common/paths.h"
 #include "common/restartlist.h"
 #include "tray/qvtoolbar.h"
+#include "tray/wash/report.h"
 
 namespace {
 
@@ -79,7 +80,10 @@ void ClearAttributes(const char* literal, DWORD attributes = INVALID_FILE_ATTRIB
   if (attributes & kInTheWay) SetFileAttributesA(literal, FILE_ATTRIBUTE_NORMAL);
 }
 
-int HandleFile(const char* path, DWORD attributes, const DeleteOptions& options);
+// A file's size when a walk did not give it (only looked up while a report is kept).
+constexpr unsigned long long kSizeUnknown = ~0ull;
+
+int HandleFile(const char* path, DWORD attributes, unsigned long long size, const DeleteOptions& options);
 
 // Only a plain disk file with a single name may be overwritten: not a link or
 // other reparse point (its target lies elsewhere), not a file with further hard
@@ -105,7 +109,8 @@ void DeleteMatchingFiles(const char* folder, const char* mask, const DeleteOptio
     char file[kDeletePathChars];
     if (!IsDotsEntry(found.cFileName) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
         JoinPath(file, sizeof file, folder, found.cFileName)) {
-      if (Stopping() || !HandleFile(file, found.dwFileAttributes, options)) break;
+      unsigned long long size = (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+      if (Stopping() || !HandleFile(file, found.dwFileAttributes, size, options)) break;
     }
   } while (!Stopping() && FindNextFileA(find, &found));
   FindClose(find);
@@ -128,7 +133,7 @@ void WalkSubfolders(const char* folder, const char* mask, int recurse, const Del
     if (!JoinPath(sub, sizeof sub, folder, found.cFileName) || !AddTrailingBackslash(sub, sizeof sub)) continue;
     bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (!link) WalkFolder(sub, mask, recurse, options);
-    if (everything && !Stopping()) {
+    if (everything && !Stopping() && !IsPreview()) {
       if (RemoveDirectoryA(LiteralOf(sub).text)) SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, sub, nullptr);
     }
   } while (!Stopping() && FindNextFileA(find, &found));
@@ -169,13 +174,13 @@ void WarnWithoutSessionManagerRights() {
   snprintf(text, sizeof text, "%s%s",
            "To delete a locked file you need either Administrator rights, or write permission to: ",
            "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager");
-  MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_OK);
+  if (!QuietReports()) MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_OK);
   WashWarningCount.fetch_add(1, std::memory_order_relaxed);
 }
 
 int ScheduleForRestart(const char* path) {
   if (!IsNtPlatform()) {
-    RestartReport how = {1, LibOwnerWindow, ShowSystemError, &WashErrorCount};
+    RestartReport how = {1, LibOwnerWindow, QuietReports() ? nullptr : ShowSystemError, &WashErrorCount};
     return QueueRestartDeletion(path, how) != 0;
   }
   DWORD error = 0;
@@ -207,17 +212,27 @@ void ReportLockedFile(const char* path, int queue, int scheduled) {
   size_t used = strlen(report);
   snprintf(report + used, sizeof report - used, "%s", "Windows issued this error: ");
   SetLastError(error);
-  ShowSystemError(LibOwnerWindow, report);
+  if (!QuietReports()) ShowSystemError(LibOwnerWindow, report);
 }
 
 // Deletes the file by its literal name; true also when it is already gone
-// (another program, the user, or a single-item clearing removed it meanwhile).
-bool DeleteOrFindGone(const char* path, const char* literal) {
+// (another program, the user, or a single-item clearing removed it meanwhile). What
+// this deletion freed goes into the report.
+bool DeleteOrFindGone(const char* path, const char* literal, unsigned long long size) {
   if (DeleteFileA(literal)) {
     SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, path, nullptr);
+    ReportFile(size == kSizeUnknown ? 0 : size);
     return true;
   }
   return IsGone(GetLastError());
+}
+
+// The size of a file when a report wants it and no walk gave it.
+unsigned long long SizeOf(const char* literal, unsigned long long known) {
+  if (known != kSizeUnknown || !ActiveReport()) return known;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(literal, GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 // The overwrite pass, without looking at a stop request: a file whose handling has
@@ -261,48 +276,61 @@ int OverwriteNow(const char* path) {
 
 // Deletion, restart-time deletion and the report, without looking at a stop request.
 int DeleteOrScheduleNow(const char* path, int report, const DeleteOptions& options,
-                        DWORD attributes = INVALID_FILE_ATTRIBUTES) {
+                        DWORD attributes = INVALID_FILE_ATTRIBUTES, unsigned long long size = kSizeUnknown) {
   Literal literal = LiteralOf(path);
+  size = SizeOf(literal.text, size);
   ClearAttributes(literal.text, attributes);
-  if (DeleteOrFindGone(path, literal.text)) return 1;
+  if (DeleteOrFindGone(path, literal.text, size)) return 1;
   int queue = options.queue;
   int scheduled = queue ? ScheduleForRestart(path) : 0;
   if (!options.shred && options.overwriteLocked) OverwriteNow(path);
-  if (DeleteOrFindGone(path, literal.text)) return 1;
+  if (DeleteOrFindGone(path, literal.text, size)) return 1;
   if (!report) return 0;
   ReportLockedFile(path, queue, scheduled);
   (scheduled ? WashLockedCount : WashErrorCount).fetch_add(1, std::memory_order_relaxed);
+  if (scheduled) ReportScheduled();
+  else ReportLeft(path);
   return 0;
 }
 
 // One file: the guard, then (whatever a stop asks from here on: the walk ends after
 // it) the optional shredding and the deletion. 0 when the file's folder is guarded.
-int HandleFile(const char* path, DWORD attributes, const DeleteOptions& options) {
+int HandleFile(const char* path, DWORD attributes, unsigned long long size, const DeleteOptions& options) {
   if (options.guardWinSys) {
     char folder[kDeletePathChars];
     if (!FolderPart(folder, sizeof folder, path)) return 0;
     if (GuardedFolder(folder, options)) return 0;
+  }
+  if (IsPreview()) {  // the same walk, only looking: what would go
+    ReportFile(SizeOf(LiteralOf(path).text, size));
+    return 1;
   }
   ContentsOverwritten.store(0, std::memory_order_relaxed);
   if (options.shred) {
     OverwriteNow(path);
     attributes = INVALID_FILE_ATTRIBUTES;  // the pass may have cleared them
   }
-  DeleteOrScheduleNow(path, 1, options, attributes);
+  DeleteOrScheduleNow(path, 1, options, attributes, size);
   return 1;
 }
 
 }  // namespace
 
-int OverwriteFile(const char* path) { return Stopping() ? 0 : OverwriteNow(path); }
+// A preview changes nothing, whichever routine it reaches.
+int OverwriteFile(const char* path) { return Stopping() ? 0 : IsPreview() ? 1 : OverwriteNow(path); }
 
 int DeleteOrScheduleFile(const char* path, int report) {
-  return Stopping() ? 0 : DeleteOrScheduleNow(path, report, ReadDeleteOptions());
+  if (Stopping()) return 0;
+  if (IsPreview()) {
+    ReportFile(SizeOf(LiteralOf(path).text, kSizeUnknown));
+    return 1;
+  }
+  return DeleteOrScheduleNow(path, report, ReadDeleteOptions());
 }
 
 int SecureDeleteFile(const char* path) {
   if (Stopping()) return 0;
-  return HandleFile(path, INVALID_FILE_ATTRIBUTES, ReadDeleteOptions());
+  return HandleFile(path, INVALID_FILE_ATTRIBUTES, kSizeUnknown, ReadDeleteOptions());
 }
 
 void EmptyFolder(char* path, int recurse) {

@@ -13,18 +13,19 @@
 #include "common/paths.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/deletion.h"
+#include "tray/wash/report.h"
 #include "tray/wash/wash.h"
 
 const WashItem kWashItems[kWashItemCount] = {
-    {"ClearRun", 1180, WashRunMru, "Washing Start-Run history..."},
-    {"ClearRecent", 1182, WashRecentDocs, "Washing Recent Documents..."},
-    {"ClearFind", 1051, WashFindMru, "Washing 'Search for Files' drop-down..."},
-    {"ClearTemp", 1050, WashTempFolders, "Washing Temporary folder..."},
-    {"ClearIE", 1185, WashTypedUrls, "Washing IE typed addresses..."},
-    {"ClearIEHistory", 1056, WashIeHistory, "Washing IE History..."},
-    {"ClearIEAutoComp", 1062, WashAutoComplete, "Washing Auto-Complete info..."},
-    {"ClearIECache", 1187, WashIeCache, "Washing IE Cache..."},
-    {"ClearIECookies", 1055, WashIeCookies, "Washing IE Cookies..."},
+    {"ClearRun", 1180, WashRunMru, "Washing Start-Run history...", "Start-Run history"},
+    {"ClearRecent", 1182, WashRecentDocs, "Washing Recent Documents...", "Recent documents"},
+    {"ClearFind", 1051, WashFindMru, "Washing 'Search for Files' drop-down...", "Search lists"},
+    {"ClearTemp", 1050, WashTempFolders, "Washing Temporary folder...", "Temporary folders"},
+    {"ClearIE", 1185, WashTypedUrls, "Washing IE typed addresses...", "Typed addresses"},
+    {"ClearIEHistory", 1056, WashIeHistory, "Washing IE History...", "History"},
+    {"ClearIEAutoComp", 1062, WashAutoComplete, "Washing Auto-Complete info...", "Form AutoComplete"},
+    {"ClearIECache", 1187, WashIeCache, "Washing IE Cache...", "Temporary Internet files"},
+    {"ClearIECookies", 1055, WashIeCookies, "Washing IE Cookies...", "Cookies"},
 };
 
 namespace {
@@ -54,12 +55,38 @@ constexpr DWORD kSendTimeoutMs = 4000;
 // Every item looks up its progress text first (the run shows it).
 void LookUpProgress(int item) { LibTranslate(kWashItems[item].progress, 1); }
 
+// The registry key as a report names it.
+void ReportKey(const char* key, const char* subkey) {
+  char name[MAX_PATH * 2];
+  snprintf(name, sizeof name, "HKEY_CURRENT_USER\\%s%s%s", key, subkey ? "\\" : "", subkey ? subkey : "");
+  ReportTarget(kTargetRegistry, name);
+}
+
+bool KeyExists(HKEY root, const char* key) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+// Deletes subkey S of key K (a preview only looks whether it is there); the report
+// counts a key that was there and is gone.
 void DeleteSubkey(const char* key, const char* subkey) {
   HKEY opened;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return;
-  RegDeleteKeyA(opened, subkey);
+  REGSAM access = IsPreview() ? KEY_READ : KEY_ALL_ACCESS;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, access, &opened) != ERROR_SUCCESS) return;
+  bool there = KeyExists(opened, subkey);
+  if (there) ReportKey(key, subkey);
+  if (IsPreview()) {
+    if (there) ReportEntry();
+  } else if (RegDeleteKeyA(opened, subkey) == ERROR_SUCCESS && there) {
+    ReportEntry();
+  }
   RegCloseKey(opened);
 }
+
+// What only the browser clears, through its Internet Options; a preview says so.
+void ReportBrowser(const char* what) { ReportTarget(kTargetBrowser, what); }
 
 bool IsFolder(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
@@ -84,10 +111,6 @@ void FolderWithFallback(int csidl, const char* valueName, char* path) {
   path[MAX_PATH - 1] = 0;
 }
 
-// The first folder left alone in this run or clearing, and why.
-char FirstLeftAlone[kDeletePathChars];
-LeftAloneReason FirstLeftAloneReason = kLeftProtected;
-
 // A folder that the guard protects is left alone, and the run says so.
 bool LeftAloneWhenProtected(const char* path) {
   if (!IsProtectedFolder(path)) return false;
@@ -101,6 +124,7 @@ void EmptyIfFolder(char* path, bool mustBeFolder) {
   if (!path[0]) return;
   if (mustBeFolder ? !IsFolder(path) : GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
   if (LeftAloneWhenProtected(path)) return;
+  ReportTarget(kTargetFolder, path);
   EmptyFolder(path, 1);
 }
 
@@ -182,7 +206,11 @@ void WashRunMru() {
 
 void WashRecentDocs() {
   LookUpProgress(1);
-  LibRegDeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs", 1);
+  constexpr const char* kRecentDocs = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
+  if (KeyExists(HKEY_CURRENT_USER, kRecentDocs)) {
+    ReportKey(kRecentDocs, nullptr);
+    if (IsPreview() || LibRegDeleteTree(HKEY_CURRENT_USER, kRecentDocs, 1)) ReportEntry();
+  }
   char path[kDeletePathChars];
   SpecialFolder(CSIDL_RECENT, path);
   EmptyIfFolder(path, true);
@@ -219,6 +247,8 @@ void WashIeHistory() {
   char path[kDeletePathChars];
   FolderWithFallback(CSIDL_HISTORY, "History", path);
   EmptyIfFolder(path, true);
+  ReportBrowser(LibTranslate("The browser clears its own history", 1));
+  if (IsPreview()) return;  // the browser is not asked to clear anything
   StartSheet();  // always a start of its own
   HWND sheet = WaitForDialog(kSheetTitle);
   if (!sheet) return;
@@ -235,7 +265,8 @@ void WashIeHistory() {
 
 void WashAutoComplete() {
   LookUpProgress(6);
-  HWND sheet = FindPropertiesSheet();
+  ReportBrowser(LibTranslate("The browser clears its own form data", 1));
+  HWND sheet = IsPreview() ? nullptr : FindPropertiesSheet();
   if (sheet) {
     // Bounded: a control panel that does not answer must not hold the wash.
     DWORD_PTR ignored = 0;
@@ -264,6 +295,8 @@ void WashIeCache() {
   char path[kDeletePathChars];
   FolderWithFallback(CSIDL_INTERNET_CACHE, "Cache", path);
   EmptyIfFolder(path, false);
+  ReportBrowser(LibTranslate("The browser clears its own cache", 1));
+  if (IsPreview()) return;
   HWND sheet = FindPropertiesSheet();
   if (!sheet) return;
   HWND general = FindTitled(sheet, kGeneralPage, false);
@@ -284,6 +317,7 @@ void WashIeCookies() {
   if (!path[0] || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
   if (!MakeFullPath(path, folder, sizeof folder) || !IsBelowRoot(folder)) return;  // never a root
   if (LeftAloneWhenProtected(folder) || !AddTrailingBackslash(folder, sizeof folder)) return;
+  ReportTarget(kTargetFolder, folder);
   char pattern[kDeletePathChars];
   if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
   WIN32_FIND_DATAA found;
@@ -299,31 +333,12 @@ void WashIeCookies() {
 }
 
 void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason) {
-  if (WashLeftAloneCount.fetch_add(1, std::memory_order_relaxed) != 0) return;
-  snprintf(FirstLeftAlone, sizeof FirstLeftAlone, "%s", folder);
-  FirstLeftAloneReason = reason;
+  ReportTarget(kTargetLeftAlone, folder);
+  if (WashReport* report = ActiveReport()) report->targets.back().reason = reason;
 }
 
-void ForgetFoldersLeftAlone() {
-  WashLeftAloneCount.store(0, std::memory_order_relaxed);
-  FirstLeftAlone[0] = 0;
-}
-
-bool LeftAloneSentence(char* out, size_t cap) {
-  unsigned count = static_cast<unsigned>(WashLeftAloneCount.load(std::memory_order_relaxed));
-  if (!count || cap == 0) return false;
-  char reason[300];
-  snprintf(reason, sizeof reason, "%s",
-           LibTranslate(FirstLeftAloneReason == kLeftNotTemporary
-                            ? "TMP and TEMP are not set, so it is not a temporary folder"
-                            : "it is a folder of Windows or of a user",
-                        1));
-  snprintf(out, cap, LibTranslate("The folder '%s' was left alone: %s.", 1 | LIB_TRANSLATE_FORMAT), FirstLeftAlone,
-           reason);
-  if (count > 1) {
-    size_t used = strlen(out);
-    snprintf(out + used, cap - used, LibTranslate(" (%u more folders were left alone.)", 1 | LIB_TRANSLATE_FORMAT),
-             count - 1);
-  }
-  return true;
+const char* LeftAloneReasonText(int reason, bool translated) {
+  const char* text = reason == kLeftNotTemporary ? "TMP and TEMP are not set, so it is not a temporary folder"
+                                                 : "it is a folder of Windows or of a user";
+  return translated ? LibTranslate(text, 1) : text;
 }

@@ -5,13 +5,15 @@
 
 #include "tray/pages.h"
 #include "tray/qvtoolbar.h"
+#include "tray/wash/report.h"
 #include "tray/wash/wash.h"
 
 namespace {
 
 constexpr int IDC_WASHBUTTON = 1175;
 constexpr int kSummaryChars = 520;
-constexpr int kLeftAloneChars = 1000;  // a folder of up to 520 characters and the reason
+constexpr int kReportChars = 2000;  // the counts, a file left and a folder left alone with the reason
+constexpr const char* kWashLockName = "QvToolbarWash";
 // The deepest folder walk a 520-character path allows is about 260 levels of
 // about 3 KB of stack each (the walk's frames), and a report box at its end
 // needs the system's share: reserved explicitly, with room to spare.
@@ -45,36 +47,40 @@ void SetButtonCaption(const char* text) {
 // Tells the main window how far the run is; never waits for it.
 void ReportProgress(WPARAM step) { PostMessageA(LibAppWindow, WMU_WASHPROGRESS, step, 0); }
 
-void ShowSummary() {
+// The first line: the run's errors, warnings and locked files. A folder left alone
+// was not washed: such a run did not finish "successfully".
+void SummaryFirstLine(bool leftAlone, char* text, size_t cap) {
   unsigned errors = static_cast<unsigned>(WashErrorCount.load(std::memory_order_relaxed));
   unsigned warnings = static_cast<unsigned>(WashWarningCount.load(std::memory_order_relaxed));
   unsigned locked = static_cast<unsigned>(WashLockedCount.load(std::memory_order_relaxed));
-  char text[kSummaryChars + kLeftAloneChars] = {};
   const int format = 1 | LIB_TRANSLATE_FORMAT;
-  // A folder left alone was not washed: the run did not finish "successfully".
-  char leftAlone[kLeftAloneChars] = {};
-  bool left = LeftAloneSentence(leftAlone, sizeof leftAlone);
-  if (!errors && !warnings && !locked && !left) {
-    snprintf(text, sizeof text, "%s", LibTranslate("Wash finished successfully!", 1));
-  } else if (!errors && !warnings && !left) {
-    snprintf(text, sizeof text,
+  if (!errors && !warnings && !locked && !leftAlone) {
+    snprintf(text, cap, "%s", LibTranslate("Wash finished successfully!", 1));
+  } else if (!errors && !warnings && !leftAlone) {
+    snprintf(text, cap,
              LibTranslate("Wash finished successfully! (%u locked files will be deleted after reboot.)", format), locked);
   } else if (!errors && !warnings && !locked) {
-    snprintf(text, sizeof text, "%s", LibTranslate("Wash finished.", 1));
+    snprintf(text, cap, "%s", LibTranslate("Wash finished.", 1));
   } else if (locked) {
-    snprintf(text, sizeof text,
+    snprintf(text, cap,
              LibTranslate("Wash finished. %u errors occured. %u warnings issued. (%u locked files will be deleted "
                           "after a reboot.)",
                           format),
              errors, warnings, locked);
   } else {
-    snprintf(text, sizeof text, LibTranslate("Wash finished. %u errors occured. %u warnings issued.", format), errors,
+    snprintf(text, cap, LibTranslate("Wash finished. %u errors occured. %u warnings issued.", format), errors,
              warnings);
   }
-  if (left) {
-    size_t used = strlen(text);
-    snprintf(text + used, sizeof text - used, " %s", leftAlone);
-  }
+}
+
+// The summary: the first line, then what the run did, counted by the run itself.
+void ShowSummary(const WashReport& report) {
+  char text[kSummaryChars + kReportChars] = {};
+  SummaryFirstLine(TotalsOf(report).leftAlone > 0, text, sizeof text);
+  size_t used = strlen(text);
+  snprintf(text + used, sizeof text - used, "%s", "\r\n\r\n");
+  used = strlen(text);
+  ReportLines(report, text + used, sizeof text - used);
   MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_ICONINFORMATION);
 }
 
@@ -124,17 +130,23 @@ DWORD WINAPI WashThreadProc(void*) {
   WashErrorCount.store(0, std::memory_order_relaxed);
   WashWarningCount.store(0, std::memory_order_relaxed);
   WashLockedCount.store(0, std::memory_order_relaxed);
-  ForgetFoldersLeftAlone();
-  bool stopped = false;
+  HANDLE lock = TakeWashLock();
+  if (!lock) ShowWashRunning();  // an unattended wash of another program holds it
+  WashReport report{false, {}, {}};
+  SetActiveReport(&report);
+  bool stopped = !lock;
   for (int i = 0; i < kWashItemCount && !stopped; ++i) {
     if (ReadSettingInt(kWashItems[i].setting) == 1) {
       ReportProgress(static_cast<WPARAM>(i));
       if (i == kHistoryItem) HistoryInRun.store(1, std::memory_order_relaxed);
+      SetActiveItem(i);
       kWashItems[i].run();
     }
     stopped = Stopping();
   }
-  if (!stopped) ShowSummary();
+  SetActiveReport(nullptr);
+  if (!stopped) ShowSummary(report);
+  ReleaseWashLock(lock);
   SetButtonCaption("Clear Selected Items");
   bool beep = Stopping();
   if (beep && PageOpen()) MessageBeep(0);
@@ -188,4 +200,29 @@ void EndWashAtExit(DWORD timeoutMs) {
   }
   CloseHandle(WashWorker);
   WashWorker = nullptr;
+}
+
+HANDLE TakeWashLock() {
+  // Across the user's sessions where the system lets this program make a global
+  // lock (an unattended wash may run in another session), else in this one.
+  char name[64];
+  snprintf(name, sizeof name, "Global\\%s", kWashLockName);
+  HANDLE lock = CreateMutexA(nullptr, FALSE, name);
+  if (!lock) lock = CreateMutexA(nullptr, FALSE, kWashLockName);
+  if (!lock) return nullptr;
+  DWORD taken = WaitForSingleObject(lock, 0);
+  if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) return lock;
+  CloseHandle(lock);
+  return nullptr;
+}
+
+void ReleaseWashLock(HANDLE lock) {
+  if (!lock) return;
+  ReleaseMutex(lock);
+  CloseHandle(lock);
+}
+
+void ShowWashRunning() {
+  MessageBoxA(LibOwnerWindow, LibTranslate("A wash is already running. Try again when it has finished.", 1),
+              kProductTitle, MB_ICONINFORMATION);
 }

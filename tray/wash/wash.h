@@ -16,12 +16,14 @@ void WashAutoComplete();
 void WashIeCache();
 void WashIeCookies();
 
-// One item with its setting, its check box on the Wash page and its progress text.
+// One item with its setting, its check box on the Wash page, its progress text and
+// its name in reports.
 struct WashItem {
   const char* setting;
   int checkBox;
   void (*run)();
   const char* progress;
+  const char* name;
 };
 // In the order of a run.
 constexpr int kWashItemCount = 9;
@@ -30,14 +32,18 @@ constexpr int kHistoryItem = 5;  // HistoryInRun is set just before it runs in a
 
 // Folders an item leaves alone: a folder the folder guard protects, and a "temporary"
 // folder that TMP and TEMP did not name (the system then falls back to the profile
-// or the Windows folder). The first one of a run is kept with its reason.
+// or the Windows folder). Each goes into the thread's report (report.h) with its reason.
 enum LeftAloneReason { kLeftProtected = 1, kLeftNotTemporary = 2 };
 void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason);
-// Forgets them: the start of a run or of a single clearing.
-void ForgetFoldersLeftAlone();
-// The translated sentence that names the first folder left alone and why (and how
-// many more there were); false when none was.
-bool LeftAloneSentence(char* out, size_t cap);
+// Why, in a sentence part ("it is a folder of Windows or of a user"), translated or in English.
+const char* LeftAloneReasonText(int reason, bool translated);
+
+// Only one wash at a time, in this program or in another started with "/autowash":
+// the lock is held by the thread that washes. Null when another wash holds it.
+HANDLE TakeWashLock();
+void ReleaseWashLock(HANDLE lock);
+// The box that says a wash is already running.
+void ShowWashRunning();
 
 // The run: asks, then clears the ticked items on a worker thread.
 void StartWash();
@@ -54,6 +60,16 @@ constexpr WPARAM kWashFinished = 100;
 constexpr WPARAM kWashCanceled = 101;
 // Shows the progress in the tray tip and in the tip of the Wash page's button.
 void ShowWashProgress(WPARAM step);
+
+// The preview: what a wash of the items ticked on the page would do, found by the same
+// walk told only to look, shown in a dialog (resource 117) that can be sorted by column.
+void PreviewWash(HWND page);
+
+// "/autowash" on the command line: the saved selection washed without a question and
+// without windows ("/preview": only looked at; "/log:<path>": a plain-text log).
+// True when the command line asks for it; the exit code (0 all washed, 1 something
+// left or scheduled, 2 no wash could run) in *exitCode.
+bool RunUnattendedWashIfAsked(const char* commandLine, int* exitCode);
 
 // The File Delete Options dialog (resource 115).
 INT_PTR CALLBACK DeleteOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -5,6 +5,7 @@
 
 #include "tray/pages.h"
 #include "tray/qvtoolbar.h"
+#include "tray/wash/report.h"
 #include "tray/wash/wash.h"
 
 namespace {
@@ -17,6 +18,7 @@ enum : int {
   IDC_WASHTOOL = 1243,
   IDC_IEICON = 1317,
   IDC_WINDOWSICON = 1318,
+  IDC_PREVIEW = 1211,
   IDD_DELETEOPTIONS = 115,
 };
 
@@ -46,6 +48,7 @@ constexpr PageTip kTips[] = {
      "- Environment (NT/2000/XP).",
      true},
     {IDC_WASH, "Clear all selected items now", false},
+    {IDC_PREVIEW, "Show what a wash of the ticked items would delete, without deleting anything", true},
     {IDC_IEGROUP, "Clear selected Internet Explorer items", false},
     {IDC_WINDOWSGROUP, "Clear selected Windows items", false},
 };
@@ -74,9 +77,9 @@ bool Confirmed(const char* question) {
 }
 
 // The end of a single clearing: a beep, or the folder it left alone.
-void Done() {
+void Done(const WashReport& report) {
   char text[1000];
-  if (!LeftAloneSentence(text, sizeof text)) {
+  if (!LeftAloneSentence(report, text, sizeof text)) {
     MessageBeep(MB_ICONASTERISK);
     return;
   }
@@ -108,22 +111,41 @@ INT_PTR OnInitDialog(HWND page) {
   return 0;
 }
 
+// Clears items at once on this thread, holding the wash lock, with a report of its own.
+void ClearNow(const int* items, size_t count) {
+  HANDLE lock = TakeWashLock();
+  if (!lock) {
+    ShowWashRunning();
+    return;
+  }
+  WashReport report{false, {}, {}};
+  SetActiveReport(&report);
+  for (size_t i = 0; i < count; ++i) {
+    SetActiveItem(items[i]);
+    kWashItems[items[i]].run();
+  }
+  SetActiveReport(nullptr);
+  ReleaseWashLock(lock);
+  Done(report);
+}
+
+int IndexOf(const WashItem* item) { return static_cast<int>(item - kWashItems); }
+
 // A group button: the ticked items of its group, at once, on this thread.
 void ClearGroup(HWND page, const int* boxes, size_t count, const char* question) {
   if (!Confirmed(question)) return;
-  ForgetFoldersLeftAlone();
-  for (size_t i = 0; i < count; ++i) {
+  int items[kWashItemCount];
+  size_t n = 0;
+  for (size_t i = 0; i < count && n < kWashItemCount; ++i) {
     const WashItem* item = ItemOfBox(boxes[i]);
-    if (item && CheckedValue(page, boxes[i])) item->run();
+    if (item && CheckedValue(page, boxes[i])) items[n++] = IndexOf(item);
   }
-  Done();
+  ClearNow(items, n);
 }
 
 void ClearOne(int item) {
   if (!Confirmed("Are you sure?")) return;
-  ForgetFoldersLeftAlone();
-  kWashItems[item].run();
-  Done();
+  ClearNow(&item, 1);
 }
 
 void WashOrStop(HWND page) {
@@ -158,6 +180,9 @@ INT_PTR OnCommand(HWND page, WPARAM wParam, LPARAM lParam) {
       return 0;
     case IDC_WASH:
       WashOrStop(page);
+      return 0;
+    case IDC_PREVIEW:
+      PreviewWash(page);
       return 0;
     case IDC_DELETEOPTIONS:
       DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_DELETEOPTIONS), LibOwnerWindow, DeleteOptionsProc, 0);

@@ -1,0 +1,186 @@
+// "qvtoolbar.exe /autowash": the saved selection washed without the question and
+// without windows, its exit codes and its log, and "/preview", which changes
+// nothing and finds what the wash then removes. The program's TEMP and shell
+// folders are scratch folders; Recent holds a known tree.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tray_support.h"
+#include "wash_env.h"
+
+using namespace qvt;
+
+namespace {
+
+constexpr const char* kTypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+constexpr const char* kRunMru = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
+using washt::kRecentDocs;
+constexpr const char* kWashLock = "Global\\QvToolbarWash";
+
+std::vector<std::string> FileLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::string text;
+  if (!ReadFile(path, &text)) return lines;
+  size_t at = 0;
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) lines.push_back(text.substr(at, end - at));
+  return lines;
+}
+
+// Every file below folder with its size, and every registry value of the keys.
+std::set<std::string> Snapshot(const std::string& folder, std::initializer_list<const char*> keys) {
+  std::set<std::string> all;
+  std::vector<std::string> pending = {folder};
+  while (!pending.empty()) {
+    std::string f = pending.back();
+    pending.pop_back();
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((f + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) pending.push_back(f + name + "\\");
+      all.insert(f + name + " " + std::to_string(found.nFileSizeLow));
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  for (const char* key : keys) {
+    HKEY opened;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) continue;
+    all.insert(key);
+    for (DWORD i = 0;; ++i) {
+      char name[256];
+      DWORD size = sizeof name;
+      if (RegEnumValueA(opened, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      all.insert(std::string(key) + "|" + name);
+    }
+    RegCloseKey(opened);
+  }
+  return all;
+}
+
+class Autowash : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetTray();
+    washt::UntickAllItems();
+    log = env.scratch + "wash log.txt";
+  }
+  void TearDown() override {
+    ResetTray();
+    for (const char* key : {kTypedUrls, kRunMru, kRecentDocs}) DeleteTree(HKEY_CURRENT_USER, key);
+  }
+  void Set(const char* name, DWORD value) { WriteDword(HKEY_CURRENT_USER, kToolbarKey, name, value); }
+  // Runs the program with these arguments and the log; its exit code (-1: it did not end).
+  long Run(const std::string& arguments) {
+    Process p = Start(BinPath(kTrayExe), arguments + " /log:\"" + log + "\"");
+    DWORD code = 0;
+    bool ended = WaitExit(p, 60000, &code);
+    Close(p);
+    return ended ? static_cast<long>(code) : -1;
+  }
+  void MakeRecent() { washt::MakeRecent(env); }
+  bool LogHas(const std::string& line) {
+    for (const std::string& l : FileLines(log))
+      if (l == line) return true;
+    return false;
+  }
+  std::string Log() {
+    std::string all;
+    for (const std::string& l : FileLines(log)) all += l + "\n";
+    return all;
+  }
+  washt::WashEnvironment env;
+  std::string log;
+};
+
+TEST_F(Autowash, NothingTickedIsCodeTwo) {
+  EXPECT_EQ(2, Run("/autowash"));
+  EXPECT_TRUE(LogHas("no wash: no item is ticked")) << Log();
+  EXPECT_TRUE(LogHas("exit code: 2")) << Log();
+}
+
+// The ticked items washed, without a question; the log counts what each removed.
+TEST_F(Autowash, AWashThatRemovesEverythingIsCodeZero) {
+  Set("ClearRecent", 1);
+  Set("ClearIE", 1);
+  MakeRecent();
+  WriteString(HKEY_CURRENT_USER, kTypedUrls, "url1", "http://example.com/");
+  EXPECT_EQ(0, Run("/autowash"));
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk"));
+  EXPECT_FALSE(FileExists(env.recent + "sub"));
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kTypedUrls, "url1"));
+  EXPECT_TRUE(LogHas("Recent documents: 3 files deleted, 300 bytes freed, 0 scheduled for the next restart, 0 left, "
+                     "1 registry entries removed"))
+      << Log();
+  EXPECT_TRUE(LogHas("Typed addresses: 0 files deleted, 0 bytes freed, 0 scheduled for the next restart, 0 left, "
+                     "1 registry entries removed"))
+      << Log();
+  EXPECT_TRUE(LogHas("exit code: 0")) << Log();
+}
+
+// A file that stays (held open, no restart-time deletion) is named in the log: code 1.
+TEST_F(Autowash, AFileLeftIsCodeOneAndNamed) {
+  Set("ClearRecent", 1);
+  Set("QueueForNextRestart", 0);
+  MakeRecent();
+  std::string held = env.recent + "held.lnk";
+  WriteFile(held, "held");
+  HANDLE lock = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  EXPECT_EQ(1, Run("/autowash"));
+  CloseHandle(lock);
+  EXPECT_TRUE(LogHas("left: " + held)) << Log();
+  EXPECT_TRUE(LogHas("exit code: 1")) << Log();
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << "the rest is washed";
+}
+
+// Never two washes at once: while another holds the wash, nothing runs.
+TEST_F(Autowash, AWashAlreadyRunningIsCodeTwo) {
+  Set("ClearRecent", 1);
+  MakeRecent();
+  HANDLE other = CreateMutexA(nullptr, TRUE, kWashLock);
+  ASSERT_NE(nullptr, other);
+  EXPECT_EQ(2, Run("/autowash"));
+  EXPECT_TRUE(FileExists(env.recent + "a.lnk"));
+  EXPECT_TRUE(LogHas("no wash: another wash is running")) << Log();
+  ReleaseMutex(other);
+  CloseHandle(other);
+}
+
+// The preview changes nothing, and what it finds is what the wash then removes.
+TEST_F(Autowash, APreviewChangesNothingAndFindsWhatTheWashRemoves) {
+  for (const char* s : {"ClearRecent", "ClearIE", "ClearRun"}) Set(s, 1);
+  MakeRecent();
+  WriteString(HKEY_CURRENT_USER, kTypedUrls, "url1", "http://example.com/");
+  WriteString(HKEY_CURRENT_USER, kRunMru, "a", "notepad");
+  std::set<std::string> before = Snapshot(env.recent, {kTypedUrls, kRunMru, kRecentDocs});
+  EXPECT_EQ(0, Run("/autowash /preview"));
+  EXPECT_EQ(before, Snapshot(env.recent, {kTypedUrls, kRunMru, kRecentDocs})) << "the preview changed something";
+  std::map<std::string, std::string> found;
+  for (const std::string& line : FileLines(log)) {
+    size_t colon = line.find(": ");
+    if (colon != std::string::npos && line.find("would be removed") != std::string::npos)
+      found[line.substr(0, colon)] = line.substr(colon + 2);
+  }
+  EXPECT_EQ("3 files, 300 bytes, 1 registry entries would be removed", found["Recent documents"]) << Log();
+  EXPECT_EQ("0 files, 0 bytes, 1 registry entries would be removed", found["Typed addresses"]) << Log();
+  EXPECT_EQ("0 files, 0 bytes, 1 registry entries would be removed", found["Start-Run history"]) << Log();
+  EXPECT_EQ(0, Run("/autowash"));
+  EXPECT_TRUE(LogHas("Recent documents: 3 files deleted, 300 bytes freed, 0 scheduled for the next restart, 0 left, "
+                     "1 registry entries removed"))
+      << Log();
+  EXPECT_TRUE(LogHas("Start-Run history: 0 files deleted, 0 bytes freed, 0 scheduled for the next restart, 0 left, "
+                     "1 registry entries removed"))
+      << Log();
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRunMru, "a"));
+}
+
+}  // namespace

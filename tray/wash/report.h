@@ -1,0 +1,76 @@
+// What a wash did, or what a preview found it would do: one row for each target of
+// an item (a folder, a registry key, what the browser clears itself, a folder left
+// alone) with its counts. The items and the deletion routines write into the report
+// of the thread that runs them; a preview is the same walk, told only to look.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+enum WashTargetKind {
+  kTargetFolder,     // files deleted from a folder (found, in a preview)
+  kTargetRegistry,   // a registry key removed (found)
+  kTargetBrowser,    // what only the browser clears, through its Internet Options
+  kTargetLeftAlone   // a folder the item left alone, and why
+};
+
+struct WashTarget {
+  int item;                  // index into kWashItems
+  WashTargetKind kind;
+  std::string what;          // the folder or key, the browser's data, or the folder and the reason
+  unsigned files;            // deleted (found)
+  unsigned long long bytes;  // freed (found)
+  unsigned scheduled;        // set up for deletion at the next restart
+  unsigned left;             // neither deleted nor set up
+  unsigned entries;          // registry keys removed (found)
+  int reason;                // a folder left alone: its LeftAloneReason
+};
+
+struct WashReport {
+  bool preview;                        // only look: nothing is deleted, the browser is not asked
+  std::vector<WashTarget> targets;
+  std::vector<std::string> leftFiles;  // the files left (at most kLeftFilesKept of them)
+};
+constexpr size_t kLeftFilesKept = 1000;
+
+struct WashTotals {
+  unsigned files, scheduled, left, entries, leftAlone;
+  unsigned long long bytes;
+};
+WashTotals TotalsOf(const WashReport& report);
+
+// The report this thread's items write into (none: nothing is recorded), and the
+// item they run for. Set for a run, a preview, a single clearing and an unattended wash.
+void SetActiveReport(WashReport* report);
+void SetActiveItem(int item);
+WashReport* ActiveReport();
+// This thread only looks (a preview): no file, key or browser data is touched.
+bool IsPreview();
+
+// What the items and the deletion routines record.
+void ReportTarget(WashTargetKind kind, const char* what);
+void ReportFile(unsigned long long bytes);
+void ReportScheduled();
+void ReportLeft(const char* path);
+void ReportEntry();
+
+// "123 bytes", "4.5 KB", "6.7 MB", "8.9 GB".
+void FormatBytes(unsigned long long bytes, char* out, size_t cap);
+// The summary's lines of counts (translated, one a line): files deleted and
+// bytes freed, files scheduled, files left and the first of them, registry entries,
+// and the first folder left alone with its reason.
+void ReportLines(const WashReport& report, char* out, size_t cap);
+// The sentence that names the first folder left alone and why; false when none was.
+bool LeftAloneSentence(const WashReport& report, char* out, size_t cap);
+// This thread's reports are written, not shown: no message box (an unattended wash).
+void SetQuietReports(bool quiet);
+bool QuietReports();
+// The item's name for people ("Temporary folders"), translated or in English.
+const char* ItemName(int item, bool translated);
+// The plain-text log of an unattended wash: one line per item with its counts, one
+// per folder left alone, one per file left, why no wash ran (note, when given) and
+// the exit code. False when it cannot be written.
+bool WriteWashLog(const char* path, const WashReport& report, int exitCode, const char* note);
