@@ -1,6 +1,8 @@
 // The family's tool catalogue.
 #include "common/catalogue.h"
 
+#include "lib/Quorvane.h"  // LIB_TEXT
+
 #include <windows.h>
 
 #include <cstring>
@@ -161,32 +163,32 @@ const ToolRestart kToolRestarts[kToolRestartCount] = {
 };
 
 const ToolShortcut kToolShortcuts[kToolShortcutCount] = {
-    {8, "Webdeck ", "for IE, download pictures, Boss-Key", "qvtoolbar.exe"},
-    {1, "Havrel - ", "delete files and traces at restart", "qvhavrel.exe"},
-    {1, "Havrel - ", "restore the last backup", "qvhavrest.exe"},
-    {0, "Tweak - ", "desktop and Explorer settings", "qvtweak.exe"},
-    {2, "Backup - ", "back up your documents", "qvbackup.exe"},
-    {3, "Sync - ", "keep folders the same", "qvsync.exe"},
-    {4, "Clipboard - ", "remember what you copied", "qvclip.exe"},
-    {5, "Launcher - ", "start programs with a key", "qvlaunch.exe"},
-    {6, "Notes - ", "sticky notes on the desktop", "qvnotes.exe"},
-    {7, "Calendar - ", "dates in the tray", "qvcal.exe"},
-    {9, "Ruler - ", "measure on the screen", "qvruler.exe"},
-    {10, "Colors - ", "pick colours from the screen", "qvcolors.exe"},
-    {11, "Magnifier - ", "zoom into the screen", "qvmagnify.exe"},
-    {12, "Windows - ", "arrange your windows", "qvwinman.exe"},
-    {13, "Startup - ", "programs that start with Windows", "qvstartup.exe"},
-    {14, "Files - ", "find and compare files", "qvfiles.exe"},
-    {15, "Rename - ", "rename many files at once", "qvrename.exe"},
-    {16, "Search - ", "search inside files", "qvsearch.exe"},
-    {17, "Shutdown - ", "switch off on time", "qvshutdown.exe"},
-    {18, "Timer - ", "countdowns and alarms", "qvtimer.exe"},
-    {19, "Keys - ", "your own hotkeys", "qvkeys.exe"},
-    {20, "Mouse - ", "mouse gestures", "qvmouse.exe"},
-    {21, "Screens - ", "screen savers and wallpapers", "qvscreens.exe"},
-    {22, "Capture - ", "screen shots", "qvcapture.exe"},
-    {23, "Volume - ", "sound volume from the tray", "qvvolume.exe"},
-    {28, "Clock - ", "a clock on the desktop", "qvclock.exe"},
+    {8, "Webdeck ", LIB_TEXT("for IE, download pictures, Boss-Key"), "qvtoolbar.exe"},
+    {1, "Havrel - ", LIB_TEXT("delete files and traces at restart"), "qvhavrel.exe"},
+    {1, "Havrel - ", LIB_TEXT("restore the last backup"), "qvhavrest.exe"},
+    {0, "Tweak - ", LIB_TEXT("desktop and Explorer settings"), "qvtweak.exe"},
+    {2, "Backup - ", LIB_TEXT("back up your documents"), "qvbackup.exe"},
+    {3, "Sync - ", LIB_TEXT("keep folders the same"), "qvsync.exe"},
+    {4, "Clipboard - ", LIB_TEXT("remember what you copied"), "qvclip.exe"},
+    {5, "Launcher - ", LIB_TEXT("start programs with a key"), "qvlaunch.exe"},
+    {6, "Notes - ", LIB_TEXT("sticky notes on the desktop"), "qvnotes.exe"},
+    {7, "Calendar - ", LIB_TEXT("dates in the tray"), "qvcal.exe"},
+    {9, "Ruler - ", LIB_TEXT("measure on the screen"), "qvruler.exe"},
+    {10, "Colors - ", LIB_TEXT("pick colours from the screen"), "qvcolors.exe"},
+    {11, "Magnifier - ", LIB_TEXT("zoom into the screen"), "qvmagnify.exe"},
+    {12, "Windows - ", LIB_TEXT("arrange your windows"), "qvwinman.exe"},
+    {13, "Startup - ", LIB_TEXT("programs that start with Windows"), "qvstartup.exe"},
+    {14, "Files - ", LIB_TEXT("find and compare files"), "qvfiles.exe"},
+    {15, "Rename - ", LIB_TEXT("rename many files at once"), "qvrename.exe"},
+    {16, "Search - ", LIB_TEXT("search inside files"), "qvsearch.exe"},
+    {17, "Shutdown - ", LIB_TEXT("switch off on time"), "qvshutdown.exe"},
+    {18, "Timer - ", LIB_TEXT("countdowns and alarms"), "qvtimer.exe"},
+    {19, "Keys - ", LIB_TEXT("your own hotkeys"), "qvkeys.exe"},
+    {20, "Mouse - ", LIB_TEXT("mouse gestures"), "qvmouse.exe"},
+    {21, "Screens - ", LIB_TEXT("screen savers and wallpapers"), "qvscreens.exe"},
+    {22, "Capture - ", LIB_TEXT("screen shots"), "qvcapture.exe"},
+    {23, "Volume - ", LIB_TEXT("sound volume from the tray"), "qvvolume.exe"},
+    {28, "Clock - ", LIB_TEXT("a clock on the desktop"), "qvclock.exe"},
 };
 
 // ---- Removal.

@@ -86,6 +86,10 @@ extern const ToolShortcut kToolShortcuts[kToolShortcutCount];
 
 // ---- What the uninstaller removes besides the product's own entries.
 
+// The languages setup offers (0 is English, which has no file): each other
+// language's shared texts are the file "Common_Lang_<N>.txt".
+constexpr int kLanguageCount = 20;
+
 constexpr int kHelpValueCount = 21;     // values of HKLM "Software\Microsoft\Windows\Help"
 extern const char* const kHelpValues[kHelpValueCount];
 constexpr int kProgramNameCount = 40;   // "Applications\<name>" keys of HKCR

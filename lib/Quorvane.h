@@ -69,6 +69,10 @@ QVLIB int LibImportSettingsFile(const char* path);
 // English text is returned.
 constexpr int LIB_TRANSLATE_FORMAT = 2;
 QVLIB const char* LibTranslate(const char* textOrDialog, int flag);
+// Marks a text that is handed to LibTranslate later, where it is used (a table's
+// text, a text given to a routine that translates it). The language files' keys
+// are the texts of LibTranslate("...") calls, of these marks and of the resources.
+#define LIB_TEXT(text) text
 QVLIB void LibShowError(const char* text);
 QVLIB void LibShowStartError(INT_PTR shellExecuteResult, const char* text);
 QVLIB void LibShowHelp(void);

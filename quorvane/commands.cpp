@@ -195,7 +195,7 @@ void UrlEncode(const char* text, char* out, size_t size) {
 
 void Open(const char* target) {
   INT_PTR result = OpenWithShell(MessageOwner(), target);
-  if (result <= 32) LibShowStartError(result, "Cannot open the page.");
+  if (result <= 32) LibShowStartError(result, LIB_TEXT("Cannot open the page."));
 }
 
 }  // namespace

@@ -237,19 +237,19 @@ void LibShowError(const char* text) { ShowErrorText(LibTranslate(text ? text : "
 void LibShowStartError(INT_PTR result, const char* text) {
   const char* reason;
   switch (result) {
-    case 0: reason = "The system is out of memory or resources."; break;
-    case ERROR_FILE_NOT_FOUND: reason = "The file was not found."; break;
-    case ERROR_PATH_NOT_FOUND: reason = "The path was not found."; break;
-    case SE_ERR_ACCESSDENIED: reason = "Access was denied."; break;
-    case SE_ERR_OOM: reason = "There was not enough memory."; break;
-    case ERROR_BAD_FORMAT: reason = "The file is not a valid program."; break;
-    case SE_ERR_SHARE: reason = "A sharing violation occurred."; break;
-    case SE_ERR_ASSOCINCOMPLETE: reason = "The file association is incomplete or invalid."; break;
+    case 0: reason = LIB_TEXT("The system is out of memory or resources."); break;
+    case ERROR_FILE_NOT_FOUND: reason = LIB_TEXT("The file was not found."); break;
+    case ERROR_PATH_NOT_FOUND: reason = LIB_TEXT("The path was not found."); break;
+    case SE_ERR_ACCESSDENIED: reason = LIB_TEXT("Access was denied."); break;
+    case SE_ERR_OOM: reason = LIB_TEXT("There was not enough memory."); break;
+    case ERROR_BAD_FORMAT: reason = LIB_TEXT("The file is not a valid program."); break;
+    case SE_ERR_SHARE: reason = LIB_TEXT("A sharing violation occurred."); break;
+    case SE_ERR_ASSOCINCOMPLETE: reason = LIB_TEXT("The file association is incomplete or invalid."); break;
     case SE_ERR_DDETIMEOUT:
     case SE_ERR_DDEFAIL:
-    case SE_ERR_DDEBUSY: reason = "The program did not answer the request."; break;
-    case SE_ERR_NOASSOC: reason = "No program is associated with this kind of file."; break;
-    case SE_ERR_DLLNOTFOUND: reason = "A library the program needs was not found."; break;
+    case SE_ERR_DDEBUSY: reason = LIB_TEXT("The program did not answer the request."); break;
+    case SE_ERR_NOASSOC: reason = LIB_TEXT("No program is associated with this kind of file."); break;
+    case SE_ERR_DLLNOTFOUND: reason = LIB_TEXT("A library the program needs was not found."); break;
     default: reason = nullptr; break;
   }
   char message[1400];
@@ -281,7 +281,7 @@ void LibShowHelp(void) {
     return;
   }
   INT_PTR result = OpenWithShell(MessageOwner(), chosen);
-  if (result <= 32) LibShowStartError(result, "Cannot open the help file.");
+  if (result <= 32) LibShowStartError(result, LIB_TEXT("Cannot open the help file."));
 }
 
 void LibGetVersionText(char* buffer) {

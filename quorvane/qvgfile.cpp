@@ -483,7 +483,8 @@ int LibImportSettingsFile(const char* path) {
   bool tooLarge = false;
   char* text = ReadSettingsFile(path, &size, &tooLarge);
   if (!text) {
-    ShowImportError(tooLarge ? "The file %s is not a Quorvane settings file." : "Cannot read the settings file %s.",
+    ShowImportError(tooLarge ? LIB_TEXT("The file %s is not a Quorvane settings file.")
+                             : LIB_TEXT("Cannot read the settings file %s."),
                     path, 0);
     return 0;
   }
@@ -495,19 +496,19 @@ int LibImportSettingsFile(const char* path) {
     case Failure::None:
       return 1;
     case Failure::NotSettings:
-      ShowImportError("The file %s is not a Quorvane settings file.", path, line);
+      ShowImportError(LIB_TEXT("The file %s is not a Quorvane settings file."), path, line);
       break;
     case Failure::Damaged:
-      ShowImportError("The settings file %s is damaged or incomplete (line %d).", path, line);
+      ShowImportError(LIB_TEXT("The settings file %s is damaged or incomplete (line %d)."), path, line);
       break;
     case Failure::Foreign:
       ShowImportError(
-          "The settings file %s names a registry key outside the Quorvane settings (line %d). Nothing was "
-          "imported.",
+          LIB_TEXT("The settings file %s names a registry key outside the Quorvane settings (line %d). Nothing was "
+                   "imported."),
           path, line);
       break;
     case Failure::Write:
-      ShowImportError("Cannot write the settings of the file %s to the registry (line %d).", path, line);
+      ShowImportError(LIB_TEXT("Cannot write the settings of the file %s to the registry (line %d)."), path, line);
       break;
   }
   return 0;

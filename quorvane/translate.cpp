@@ -3,23 +3,32 @@
 // Language files
 // --------------
 // The language is the number setting "GeneralLanguage" (0-19; 0, missing or
-// out of range = English). Translations come from two ANSI text files:
-// "<internal name>_Lang.txt" (e.g. "Toolbar_Lang.txt") and "Common_Lang.txt".
-// Each is looked for first in the program's folder, then in its "Languages"
-// subfolder; the first one found is used. An entry of the program's own file
-// wins over the same entry in the common file.
+// out of range = English). Translations come from three text files:
+// "<internal name>_Lang.txt" (e.g. "Toolbar_Lang.txt"), "Common_Lang_<N>.txt"
+// (the texts of language N that the family's programs share, one file a
+// language) and "Common_Lang.txt" (sections of several languages). Each is looked
+// for first in the program's folder, then in its "Languages" subfolder; the first
+// one found is used. An entry of an earlier file wins over the same entry in a
+// later one.
 //
 //   ; a comment line starts with a semicolon
-//   [2]
+//   [2] codepage 1252
 //   Toolbar<TAB>Werkzeugleiste
 //   Cannot find the help file %s.<TAB>Die Hilfedatei %s fehlt.
 //
 // "[N]" starts the section of language N; lines before the first section and
-// sections of other languages are ignored. An entry line is the English text,
-// one TAB character and the translated text. On both sides "\t" stands for a
-// tab and "\\" for a backslash (any other backslash is kept as it is). The
-// English text must match the whole text exactly (case-sensitive). Lines may
-// end in CR LF or LF. Empty lines and lines without a TAB are ignored.
+// sections of other languages are ignored. " codepage C" after it names the
+// Windows code page its texts are written in; without it they are taken as they
+// are. An entry line is the English text, one TAB character and the translated
+// text. On both sides "\t" stands for a tab, "\r" and "\n" for the line ends and
+// "\\" for a backslash (any other backslash is kept as it is). The English text
+// must match the whole text exactly (case-sensitive). Lines may end in CR LF or
+// LF. Empty lines and lines without a TAB are ignored.
+//
+// A translation written in a code page other than the system's (the language's
+// own Windows used it for ANSI programs) is turned into the system's code page
+// when it is loaded; a translation that has a character the system's code page
+// cannot show is dropped, and that text stays English.
 //
 // Results
 // -------
@@ -36,6 +45,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/catalogue.h"
 #include "common/paths.h"
 
 namespace qv {
@@ -43,7 +53,7 @@ namespace {
 
 constexpr int kRingBuffers = 8;
 constexpr int kRingChars = 4096;
-constexpr int kLanguages = 20;
+constexpr int kLanguages = kLanguageCount;
 constexpr DWORD kMaxLanguageFile = 8 * 1024 * 1024;
 
 struct RingBuffers {
@@ -54,20 +64,23 @@ struct RingBuffers {
 struct Entry {
   const char* english;
   const char* translated;
-  int order;  // position in the files: the first of equal entries wins
+  int order;   // position in the files: the first of equal entries wins
+  bool owned;  // translated is a copy of its own (made in the system's code page)
 };
+
+constexpr int kFiles = 3;
 
 struct Table {
   int language;           // loaded language, -1 before the first load
   char name[64];          // internal name the table was loaded for
-  char* files[2];         // file contents; the entries point into them
+  char* files[kFiles];    // file contents; the entries point into them
   Entry* entries;
   int count;
 };
 
 DWORD g_tls = TLS_OUT_OF_INDEXES;
 CRITICAL_SECTION g_lock;
-Table g_table = {-1, {}, {nullptr, nullptr}, nullptr, 0};
+Table g_table = {-1, {}, {nullptr, nullptr, nullptr}, nullptr, 0};
 const char kEmpty[] = "";
 
 char* NextBuffer() {
@@ -84,11 +97,14 @@ char* NextBuffer() {
 }
 
 void FreeTable() {
+  for (int i = 0; i < g_table.count; ++i)
+    if (g_table.entries[i].owned) free(const_cast<char*>(g_table.entries[i].translated));
   free(g_table.entries);
-  free(g_table.files[0]);
-  free(g_table.files[1]);
+  for (char*& file : g_table.files) {
+    free(file);
+    file = nullptr;
+  }
   g_table.entries = nullptr;
-  g_table.files[0] = g_table.files[1] = nullptr;
   g_table.count = 0;
 }
 
@@ -121,15 +137,21 @@ char* ReadLanguageFile(const char* fileName) {
   return JoinPath(path, MAX_PATH, languages, fileName) ? ReadWholeFile(path) : nullptr;
 }
 
-// Decodes \t and \\ in place.
+// Decodes \t, \r, \n and \\ in place.
 void Unescape(char* s) {
   char* out = s;
   for (const char* in = s; *in; ++in) {
-    if (in[0] == '\\' && in[1] == 't') {
-      *out++ = '\t';
-      ++in;
-    } else if (in[0] == '\\' && in[1] == '\\') {
-      *out++ = '\\';
+    char decoded = 0;
+    if (in[0] == '\\') {
+      switch (in[1]) {
+        case 't': decoded = '\t'; break;
+        case 'r': decoded = '\r'; break;
+        case 'n': decoded = '\n'; break;
+        case '\\': decoded = '\\'; break;
+      }
+    }
+    if (decoded) {
+      *out++ = decoded;
       ++in;
     } else {
       *out++ = *in;
@@ -138,21 +160,66 @@ void Unescape(char* s) {
   *out = 0;
 }
 
-// Section header "[N]": the number, or -1 when the line is no header.
-int SectionNumber(const char* line) {
+const char* SkipBlanks(const char* p) {
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
+// Reads a decimal number of at most five digits at *p.
+bool ReadNumber(const char** p, int* value) {
+  int n = 0, digits = 0;
+  while (**p >= '0' && **p <= '9' && digits < 5) n = n * 10 + (*(*p)++ - '0'), ++digits;
+  *value = n;
+  return digits > 0;
+}
+
+// Section header "[N]" or "[N] codepage C": the number (-1 when the line is no
+// header) and the code page (0 when none is named).
+int SectionNumber(const char* line, UINT* codePage) {
+  *codePage = 0;
   if (line[0] != '[') return -1;
   const char* p = line + 1;
-  int n = 0, digits = 0;
-  while (*p >= '0' && *p <= '9' && digits < 4) n = n * 10 + (*p++ - '0'), ++digits;
-  if (!digits || *p != ']') return -1;
-  for (++p; *p == ' ' || *p == '\t'; ++p) {
+  int n = 0, page = 0;
+  if (!ReadNumber(&p, &n) || *p != ']') return -1;
+  p = SkipBlanks(p + 1);
+  if (strncmp(p, "codepage", 8) == 0) {
+    p = SkipBlanks(p + 8);
+    if (!ReadNumber(&p, &page)) return -1;
+    p = SkipBlanks(p);
   }
-  return *p ? -1 : n;
+  if (*p) return -1;
+  *codePage = static_cast<UINT>(page);
+  return n;
+}
+
+// The translation in the system's code page: the text itself when it is written in
+// it (or names none), a copy made in it, or null when the system's code page
+// cannot show one of its characters.
+const char* InSystemCodePage(const char* text, UINT codePage, bool* owned) {
+  *owned = false;
+  if (codePage == 0 || codePage == GetACP()) return text;
+  int wide = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+  if (wide <= 0) return nullptr;
+  WCHAR* unicode = static_cast<WCHAR*>(malloc(static_cast<size_t>(wide) * sizeof(WCHAR)));
+  if (!unicode) return nullptr;
+  MultiByteToWideChar(codePage, 0, text, -1, unicode, wide);
+  BOOL lossy = FALSE;
+  int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, unicode, -1, nullptr, 0, nullptr, &lossy);
+  char* copy = bytes > 0 && !lossy ? static_cast<char*>(malloc(static_cast<size_t>(bytes))) : nullptr;
+  if (copy) WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, unicode, -1, copy, bytes, nullptr, &lossy);
+  free(unicode);
+  if (copy && lossy) {
+    free(copy);
+    copy = nullptr;
+  }
+  *owned = copy != nullptr;
+  return copy;
 }
 
 // Cuts data into lines and adds the entries of language to the table.
 bool ParseLanguage(char* data, int language) {
   int section = -1;
+  UINT sectionCodePage = 0;
   char* line = data;
   while (line && *line) {
     char* next = strchr(line, '\n');
@@ -160,20 +227,35 @@ bool ParseLanguage(char* data, int language) {
     size_t len = strlen(line);
     if (len && line[len - 1] == '\r') line[--len] = 0;
     char* tab;
-    int number = SectionNumber(line);
+    UINT codePage = 0;
+    int number = SectionNumber(line, &codePage);
     if (line[0] == ';' || len == 0) {
     } else if (number >= 0) {
       section = number;
+      sectionCodePage = codePage;
     } else if (section == language && (tab = strchr(line, '\t')) != nullptr) {
       *tab = 0;
       Unescape(line);
       Unescape(tab + 1);
+      if (!tab[1]) {  // nothing translated yet: the English text stays
+        line = next;
+        continue;
+      }
+      bool owned = false;
+      const char* translated = InSystemCodePage(tab + 1, sectionCodePage, &owned);
+      if (!translated) {  // not to be shown here: the English text stays
+        line = next;
+        continue;
+      }
       if ((g_table.count & 255) == 0) {
         void* grown = realloc(g_table.entries, (g_table.count + 256) * sizeof(Entry));
-        if (!grown) return false;
+        if (!grown) {
+          if (owned) free(const_cast<char*>(translated));
+          return false;
+        }
         g_table.entries = static_cast<Entry*>(grown);
       }
-      g_table.entries[g_table.count] = {line, tab + 1, g_table.count};
+      g_table.entries[g_table.count] = {line, translated, g_table.count, owned};
       ++g_table.count;
     }
     line = next;
@@ -197,21 +279,25 @@ void LoadTable(int language) {
   g_table.language = language;
   CopyText(g_table.name, sizeof g_table.name, g_identity.internalName1);
   if (language == 0) return;
-  char fileName[MAX_PATH];
-  const char* names[2] = {g_identity.internalName1, "Common"};
-  for (int i = 0; i < 2; ++i) {
-    if (!names[i][0]) continue;
-    snprintf(fileName, sizeof fileName, "%s_Lang.txt", names[i]);
-    g_table.files[i] = ReadLanguageFile(fileName);
+  char fileNames[kFiles][MAX_PATH] = {};
+  if (g_identity.internalName1[0]) snprintf(fileNames[0], MAX_PATH, "%s_Lang.txt", g_identity.internalName1);
+  snprintf(fileNames[1], MAX_PATH, "Common_Lang_%d.txt", language);
+  snprintf(fileNames[2], MAX_PATH, "%s", "Common_Lang.txt");
+  for (int i = 0; i < kFiles; ++i) {
+    if (!fileNames[i][0]) continue;
+    g_table.files[i] = ReadLanguageFile(fileNames[i]);
     if (g_table.files[i] && !ParseLanguage(g_table.files[i], language)) break;
   }
   if (g_table.count == 0) return;
   qsort(g_table.entries, g_table.count, sizeof(Entry), CompareEntries);
   // Keep only the first of equal English texts.
   int kept = 1;
-  for (int i = 1; i < g_table.count; ++i)
+  for (int i = 1; i < g_table.count; ++i) {
     if (strcmp(g_table.entries[i].english, g_table.entries[kept - 1].english) != 0)
       g_table.entries[kept++] = g_table.entries[i];
+    else if (g_table.entries[i].owned)
+      free(const_cast<char*>(g_table.entries[i].translated));
+  }
   g_table.count = kept;
 }
 

@@ -124,6 +124,24 @@ void LibShowTrayMenu(HWND window) {
   DestroyMenu(menu);
 }
 
+// The sheet's own buttons come from the system in the system's language; they
+// speak the chosen language like the pages.
+void TranslateSheetButtons(HWND sheet) {
+  struct Caption {
+    int id;
+    const char* text;
+  };
+  constexpr int kApplyButton = 0x3021;
+  constexpr Caption kButtons[] = {{IDOK, LIB_TEXT("OK")},
+                                  {IDCANCEL, LIB_TEXT("Cancel")},
+                                  {kApplyButton, LIB_TEXT("&Apply")},
+                                  {IDHELP, LIB_TEXT("Help")}};
+  for (const Caption& button : kButtons) {
+    HWND control = GetDlgItem(sheet, button.id);
+    if (control) SetWindowTextA(control, LibTranslate(button.text, 0));
+  }
+}
+
 void LibShowSettings(int page) {
   if (page < 0 || page >= LIB_SETTINGS_PAGES) return;
   if (IsSheetOpen()) {
@@ -154,6 +172,7 @@ void LibShowSettings(int page) {
   INT_PTR sheet = PropertySheetA(&header);
   if (sheet <= 0) return;
   LibOwnerWindow = reinterpret_cast<HWND>(sheet);
+  TranslateSheetButtons(LibOwnerWindow);
   BringToFront(LibOwnerWindow);
 }
 

@@ -2,7 +2,7 @@
 # Installs what building and testing need on Debian 12 (run as root).
 # Does nothing when everything is already there.
 set -euo pipefail
-packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick cmake make googletest)
+packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick cmake make googletest python3 fonts-wqy-microhei)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

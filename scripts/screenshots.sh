@@ -59,7 +59,7 @@ qv_wine "$bin/qvtbclient.exe" post WM_CLOSE </dev/null >/dev/null 2>&1 || true
 # shows the copy while setup retries, then asks.
 qv_wine "$setup_folder/setup.exe" /path: 'C:\qvshots' </dev/null >/dev/null 2>&1 &
 press "$options" wait 30
-qv_wine "$bin/qvpress.exe" hold 'C:\qvshots\Common_Lang.txt' 12 </dev/null >/dev/null 2>&1 &
+qv_wine "$bin/qvpress.exe" hold 'C:\qvshots\Common_Lang_2.txt' 12 </dev/null >/dev/null 2>&1 &
 sleep 1
 press "$options" 1                        # Next
 press "Quorvane Setup" wait 30
@@ -80,7 +80,7 @@ sleep 2
 qv_wine 'C:\qvshots\uninstall.exe' </dev/null >/dev/null 2>&1 &
 press "Quorvane Havrel" wait 30
 shot uninstall-question
-qv_wine "$bin/qvpress.exe" hold 'C:\qvshots\Common_Lang.txt' 30 </dev/null >/dev/null 2>&1 &
+qv_wine "$bin/qvpress.exe" hold 'C:\qvshots\Common_Lang_2.txt' 30 </dev/null >/dev/null 2>&1 &
 sleep 1
 press "Quorvane Havrel" 1                 # OK
 sleep 3
@@ -165,3 +165,39 @@ shot setup-files-not-installed 8
 press "Quorvane Setup" 1                  # Close
 sleep 2
 rm -rf "$pkg"
+
+# Three languages: the options page, the settings window and a wash's summary in
+# French (Western code page), Japanese and Russian (each under its own code page,
+# which Wine takes from the locale's name).
+# The Start-menu folder windows that the installs above opened would hide the windows.
+pkill -f 'explorer.exe.*Quorvane Webdeck' || true
+sleep 1
+for entry in "1 fr C.UTF-8" "3 ja ja_JP.UTF-8" "8 ru ru_RU.UTF-8"; do
+  set -- $entry
+  language=$1 code=$2 locale=$3
+  qv_wine reg delete "$toolbar" /v GeneralLanguage /f </dev/null >/dev/null 2>&1 || true
+  # (bash itself cannot take a locale the machine lacks; Wine only reads its name)
+  { LANG=$locale LC_ALL=$locale qv_wine "$setup_folder/setup.exe" "/language:$language" /path: 'C:\qvshots' \
+    </dev/null >/dev/null 2>&1 & } 2>/dev/null
+  press "$options" wait 30
+  shot "lang-$code-setup-options"
+  press "$options" 2                      # Cancel
+  press "Quorvane Webdeck" 6              # Yes
+  sleep 2
+  { LANG=$locale LC_ALL=$locale qv_wine "$bin/qvtoolbar.exe" /s </dev/null >/dev/null 2>&1 & } 2>/dev/null
+  sleep 4
+  client post WMU_OPENSETTINGS 0
+  shot "lang-$code-settings-toolbar"
+  client post WMU_OPENSETTINGS 1
+  shot "lang-$code-settings-bosskey"
+  client post WMU_OPENSETTINGS 2
+  sleep 2
+  press "Quorvane Webdeck" page 1175      # Clear All Selected Items
+  sleep 2
+  press "Quorvane Webdeck" 1              # OK to the question
+  shot "lang-$code-wash-summary" 6
+  press "Quorvane Webdeck" 1
+  client post WM_CLOSE
+  sleep 2
+done
+qv_wine reg delete "$toolbar" /v GeneralLanguage /f </dev/null >/dev/null 2>&1 || true

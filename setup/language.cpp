@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kLanguages = 20;
+constexpr int kLanguages = kLanguageCount;
 // In the Windows-1252 code page.
 constexpr const char* kLanguageNames[kLanguages] = {
     "English - English",
@@ -98,15 +98,16 @@ void SetOptionsPageTexts(HWND page) {
     const char* text;
   };
   constexpr Caption kCaptions[] = {
-      {IDC_BACK, "< &Back"},
-      {IDOK, "&Next >"},
-      {IDCANCEL, "Cancel"},
-      {IDC_TITLE, "Thank you for installing Quorvane software!"},
-      {IDC_SUBTITLE, "Verify the following options and press Next to continue."},
-      {IDC_EXPLANATION, "You may change the installation options here. Click Next to accept the installation defaults."},
-      {IDC_FOLDERLABEL, "&Install to:"},
-      {IDC_LANGUAGELABEL, "&Language:"},
-      {IDC_SELECTTOOLS, "Select &Quorvanes to install..."},
+      {IDC_BACK, LIB_TEXT("< &Back")},
+      {IDOK, LIB_TEXT("&Next >")},
+      {IDCANCEL, LIB_TEXT("Cancel")},
+      {IDC_TITLE, LIB_TEXT("Thank you for installing Quorvane software!")},
+      {IDC_SUBTITLE, LIB_TEXT("Verify the following options and press Next to continue.")},
+      {IDC_EXPLANATION, LIB_TEXT("You may change the installation options here. Click Next to accept the installation defaults.")},
+      {IDC_FOLDERLABEL, LIB_TEXT("&Install to:")},
+      {IDC_LANGUAGELABEL, LIB_TEXT("&Language:")},
+      {IDC_BROWSE, LIB_TEXT("Browse...")},
+      {IDC_SELECTTOOLS, LIB_TEXT("Select &Quorvanes to install...")},
   };
   for (const Caption& caption : kCaptions) SetDlgItemTextA(page, caption.control, LibTranslate(caption.text, 0));
   char start[200];

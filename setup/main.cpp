@@ -151,7 +151,7 @@ void SetOutcomeText(const char* successFormat) {
 void FinishFirstInstallation() {
   SetProgressText(IDC_EXPLANATION,
                   LibTranslate("See Online Help for an overview how the Quorvane can help you with your work at the computer!", 0));
-  SetOutcomeText("%s installed successfully!");
+  SetOutcomeText(LIB_TEXT("%s installed successfully!"));
   MSG message;
   while (!ProgressClosed && GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (ProgressPage && IsDialogMessageA(ProgressPage, &message)) continue;
@@ -164,7 +164,7 @@ void FinishUpdate() {
   SetProgressText(IDC_EXPLANATION,
                   LogoffNeeded ? LibTranslate("Note: You need to logoff for qv-Tweak/qv-Webdeck to use the new version.", 0)
                                : "");
-  SetOutcomeText("%s updated successfully!");
+  SetOutcomeText(LIB_TEXT("%s updated successfully!"));
   for (int counter = 32; !ProgressClosed && counter > 0; --counter) {
     PumpMessages();
     Sleep(100);
@@ -288,7 +288,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // What does not fit is refused, never cut: a cut folder would be another folder.
   if (!lineRead || options.pathTooLong) {
     if (!options.silent)
-      RefuseCommandLine(!lineRead ? "The command line is too long." : "The install folder given with /path: is too long.");
+      RefuseCommandLine(!lineRead ? LIB_TEXT("The command line is too long.")
+                                    : LIB_TEXT("The install folder given with /path: is too long."));
     RestartStoppedTools(0);
     WriteCleanupBatch(options.sfxStart);
     return kSetupNotInstalled;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "common/fittext.h"
 #include "setup/setup.h"
 
 namespace {
@@ -81,17 +82,9 @@ void MakePlaceholder(HWND page) {
 // The label under the lower line: as wide as its text.
 void FitSetupLabel(HWND page) {
   HWND label = GetDlgItem(page, IDC_SETUPLABEL);
-  char text[200] = {};
-  GetWindowTextA(label, text, sizeof text);
-  HDC dc = GetDC(label);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
-  SIZE size = {};
-  GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
-  SelectObject(dc, old);
-  ReleaseDC(label, dc);
   RECT r;
   GetWindowRect(label, &r);
-  SetWindowPos(label, nullptr, 0, 0, size.cx + 4, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(label, nullptr, 0, 0, CaptionWidth(label) + 4, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
 }
 
 int NamedRecords() {

@@ -49,6 +49,28 @@ const char kCommonLanguages[] =
     "Shared\tFrom the common file\n"
     "Common only\tNur gemeinsam\n";
 
+// A language's own code page: a text that the system's code page can show is shown
+// in it, one that it cannot show stays English, and "\r" and "\n" are line ends.
+// (Run where the system's code page is 1252.)
+TEST_F(LibTranslateTest, ATranslationInAnotherCodePageIsShownOnlyWhereItCanBe) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the system's code page is " << GetACP();
+  ASSERT_TRUE(qvt::WriteFile(qvt::BinPath(kProgramFile),
+                             "[7] codepage 1250\r\n"
+                             "Cafe\tKav\xE1rna\r\n"                // a with acute: 0xE1 in both code pages
+                             "Czech\t\xC8" "e\x9Atina\r\n"        // C with caron: not in 1252
+                             "Lines\tRadek\\r\\nDruh\xFD\r\n"   // y with acute, and a line end
+                             "Empty\t\r\n"                        // not translated yet
+                             "[8] codepage 1251\r\n"
+                             "Cafe\t\xCA\xE0\xF4\xE5\r\n"));    // Cyrillic
+  SetLanguage(7);
+  EXPECT_STREQ("Kav\xE1rna", LibTranslate("Cafe", 0));
+  EXPECT_STREQ("Czech", LibTranslate("Czech", 0)) << "never shown as other letters";
+  EXPECT_STREQ("Radek\r\nDruh\xFD", LibTranslate("Lines", 0));
+  EXPECT_STREQ("Empty", LibTranslate("Empty", 0));
+  SetLanguage(8);
+  EXPECT_STREQ("Cafe", LibTranslate("Cafe", 0));
+}
+
 TEST_F(LibTranslateTest, EnglishPassesThroughWithLineBreaks) {
   EXPECT_STREQ("Toolbar", LibTranslate("Toolbar", 1));
   EXPECT_STREQ("One\r\nTwo", LibTranslate("One::Two", 0));

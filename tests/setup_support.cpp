@@ -60,6 +60,10 @@ SetupRun::SetupRun(bool inTemp) {
   setupFolder = inTemp ? qvt::TempFolder() : std::string("C:\\") + name;
   CreateDirectoryA(setupFolder.c_str(), nullptr);
   for (const char* file : kSetupFiles) CopyFileA(qvt::BinPath(file).c_str(), (setupFolder + file).c_str(), FALSE);
+  for (int language = 1; language < 20; ++language) {  // the language files a package carries
+    std::string file = "Common_Lang_" + std::to_string(language) + ".txt";
+    CopyFileA(qvt::BinPath(file).c_str(), (setupFolder + file).c_str(), FALSE);
+  }
   snprintf(name, sizeof name, "C:\\qvinstall%lu_%d\\", GetCurrentProcessId(), g_runs);
   installFolder = name;
   logs_ = qvt::TempFolder();

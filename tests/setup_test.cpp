@@ -5,11 +5,13 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 
 #include "setup/cmdline.h"
 #include "setup_support.h"
+#include "support/langfile.h"
 
 using namespace setupt;
 
@@ -281,6 +283,36 @@ TEST(SetupLanguage, StoredChoiceThenLocaleThenCountryAndTheCommandLineWins) {
   EXPECT_EQ(2, ChosenLanguage()) << "iCountry when Locale cannot be read";
   qvt::WriteDword(HKEY_CURRENT_USER, kSettingsKey, "GeneralLanguage", 3);
   EXPECT_EQ(7, ChosenLanguage("/language:7"));
+}
+
+// The options page chosen in a language shows that language's labels.
+void ExpectOptionsPageIn(int language) {
+  std::map<std::string, std::string> texts = qvt::LanguageFile(language);
+  ASSERT_FALSE(texts.empty()) << "no language file " << language;
+  SetupRun run;
+  run.Start("/language:" + std::to_string(language));
+  HWND options = qvt::WaitTop("#32770", nullptr, run.process.pid, 15000, true);
+  ASSERT_NE(nullptr, options);
+  ASSERT_TRUE(qvt::WaitUntil([&] { return ControlText(options, 1009) == texts["&Install to:"]; }, 10000))
+      << ControlText(options, 1009);
+  EXPECT_EQ(texts["&Language:"], ControlText(options, 1010));
+  EXPECT_EQ(texts["&Create shortcuts in Start - Programs"], ControlText(options, 1002));
+  EXPECT_EQ(texts["Cancel"], ControlText(options, IDCANCEL));
+  EXPECT_EQ(texts["&Next >"], ControlText(options, IDOK));
+  char start[300];
+  snprintf(start, sizeof start, texts["&Start %s after setup is complete"].c_str(), kProductTitle);
+  EXPECT_EQ(start, ControlText(options, 1003));
+  for (const char* english : {"&Install to:", "&Language:", "Cancel"})
+    EXPECT_NE(english, texts[english]) << "translated";
+  qvt::DeleteTree(HKEY_CURRENT_USER, kSettingsKey);
+}
+
+TEST(SetupSpeaks, French) { ExpectOptionsPageIn(1); }
+
+// Run again under a Japanese code page (tests/setup_tests.cmake): there the labels are Japanese.
+TEST(SetupSpeaks, JapaneseUnderItsCodePage) {
+  if (GetACP() != 932) GTEST_SKIP() << "the system's code page is " << GetACP();
+  ExpectOptionsPageIn(3);
 }
 
 // ---- Stopping running tools.

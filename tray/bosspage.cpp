@@ -44,34 +44,34 @@ constexpr DWORD kListExStyles = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_
 
 constexpr PageTip kTips[] = {
     {IDC_ENABLE,
-     "Enable or disable Boss-Key. Hides all Internet Explorer Windows with one key press. Press again to unhide.",
+     LIB_TEXT("Enable or disable Boss-Key. Hides all Internet Explorer Windows with one key press. Press again to unhide."),
      true},
-    {IDC_DEFAULT, "Set the Boss-Key to ALT-SPACEBAR", true},
+    {IDC_DEFAULT, LIB_TEXT("Set the Boss-Key to ALT-SPACEBAR"), true},
     {IDC_TITLE,
-     "Enter the title of a window here. This is the text at the top of the window. The class may be different but "
-     "a part of the title always the same, e.g. 'Netscape'",
+     LIB_TEXT("Enter the title of a window here. This is the text at the top of the window. The class may be different but "
+     "a part of the title always the same, e.g. 'Netscape'"),
      true},
     {IDC_CLASS,
-     "Enter the class of a window here. This can help to identify a certain type of windows. The title may be "
-     "different but the class always the same, e.g. 'IEFrame'.",
+     LIB_TEXT("Enter the class of a window here. This can help to identify a certain type of windows. The title may be "
+     "different but the class always the same, e.g. 'IEFrame'."),
      true},
     {IDC_FLAG,
-     "Drag the flag over the window you want to hide to get the full window title and class. You may need to shorten "
-     "the title and class so it matches all windows of that kind.",
+     LIB_TEXT("Drag the flag over the window you want to hide to get the full window title and class. You may need to shorten "
+     "the title and class so it matches all windows of that kind."),
      true},
-    {IDC_LIST, "This list describes windows to hide. Enter title and class above and click on Add.", true},
-    {IDC_ADD, "Add the above title and class as a decription for a window to hide.", true},
-    {IDC_WINDOWS, "Select one of the visible windows", true},
-    {IDC_REMOVE, "Remove the selected entry from the list.", true},
+    {IDC_LIST, LIB_TEXT("This list describes windows to hide. Enter title and class above and click on Add."), true},
+    {IDC_ADD, LIB_TEXT("Add the above title and class as a decription for a window to hide."), true},
+    {IDC_WINDOWS, LIB_TEXT("Select one of the visible windows"), true},
+    {IDC_REMOVE, LIB_TEXT("Remove the selected entry from the list."), true},
     {IDC_UP,
-     "Why change the order? Because this is the order in which the windows unhide and are displayed on the taskbar.",
+     LIB_TEXT("Why change the order? Because this is the order in which the windows unhide and are displayed on the taskbar."),
      true},
     {IDC_DOWN,
-     "Why change the order? Because this is the order in which the windows unhide and are displayed on the taskbar.",
+     LIB_TEXT("Why change the order? Because this is the order in which the windows unhide and are displayed on the taskbar."),
      true},
-    {IDC_ADDDEFAULTS, "Add default entries for Internet Explorer, Netscape, and ACDSee, as an example.", true},
+    {IDC_ADDDEFAULTS, LIB_TEXT("Add default entries for Internet Explorer, Netscape, and ACDSee, as an example."), true},
 };
-constexpr PageTip kHotkeyTip = {IDC_HOTKEY, "Enter a new Boss-Key. Press BACKSPACE for none.", true};
+constexpr PageTip kHotkeyTip = {IDC_HOTKEY, LIB_TEXT("Enter a new Boss-Key. Press BACKSPACE for none."), true};
 
 struct BossEntry {
   const char* title;
@@ -380,7 +380,7 @@ void SetUpColumns(HWND page) {
   }
   int width1 = ReadSettingInt("BossColumnWidth1");
   if (width1 == -1) width1 = width0;
-  const char* names[2] = {"Title", "Class"};
+  const char* names[2] = {LIB_TEXT("Title"), LIB_TEXT("Class")};
   int widths[2] = {width0, width1};
   for (int i = 0; i < 2; ++i) {
     char name[64];

@@ -24,9 +24,9 @@ struct PageInfo {
 };
 
 constexpr PageInfo kPages[LIB_SETTINGS_PAGES] = {
-    {"Toolbar", IDD_TOOLBARPAGE, ToolbarPageProc},
-    {"Boss-Key", IDD_BOSSKEYPAGE, BossKeyPageProc},
-    {"Wash", IDD_WASHPAGE, WashPageProc},
+    {LIB_TEXT("Toolbar"), IDD_TOOLBARPAGE, ToolbarPageProc},
+    {LIB_TEXT("Boss-Key"), IDD_BOSSKEYPAGE, BossKeyPageProc},
+    {LIB_TEXT("Wash"), IDD_WASHPAGE, WashPageProc},
 };
 
 constexpr int kTooltipDelay = 250;
@@ -156,9 +156,9 @@ void StartElevatedHelper(const char* arguments) {
   char helper[1000];
   if (n == 0 || n >= sizeof program || !FolderPart(helper, sizeof helper, program) ||
       !JoinPath(helper, sizeof helper, helper, "qvuac.exe")) {
-    LibShowError("Cannot start qvuac.exe");
+    LibShowError(LIB_TEXT("Cannot start qvuac.exe"));
     return;
   }
   INT_PTR result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, helper, arguments, nullptr, SW_SHOWNORMAL));
-  if (result <= 32) LibShowError("Cannot start qvuac.exe");
+  if (result <= 32) LibShowError(LIB_TEXT("Cannot start qvuac.exe"));
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/fittext.h"
 #include "tray/pages.h"
 #include "tray/qvtoolbar.h"
 
@@ -28,31 +29,31 @@ constexpr int kStopSoundChars = 520;
 constexpr int kQuestionChars = 1000;
 
 constexpr PageTip kTips[] = {
-    {IDC_SHOWTOOLBAR, "Disable the qv-Webdeck toolbar and BHO, so it no longer loads when IE starts.", true},
+    {IDC_SHOWTOOLBAR, LIB_TEXT("Disable the qv-Webdeck toolbar and BHO, so it no longer loads when IE starts."), true},
     {IDC_PICTURES,
-     "Enable Picture Download. Since this scans each document for a picture series, this may make loading pages "
-     "slower by some milliseconds.",
+     LIB_TEXT("Enable Picture Download. Since this scans each document for a picture series, this may make loading pages "
+     "slower by some milliseconds."),
      true},
     {IDC_POLICIES,
-     "Allow change of IE settings from the toolbar, even though protected mode is enabled. This is required for "
-     "Images Off, ActiveX, and Shockwave.",
+     LIB_TEXT("Allow change of IE settings from the toolbar, even though protected mode is enabled. This is required for "
+     "Images Off, ActiveX, and Shockwave."),
      true},
     {IDC_DELAYSPIN,
-     "It could be so easy... However, some web pages (for example with several frames) just don't complete loading "
-     "when stopped immediately. They need a small delay, 2 or 3 seconds should be enough.",
+     LIB_TEXT("It could be so easy... However, some web pages (for example with several frames) just don't complete loading "
+     "when stopped immediately. They need a small delay, 2 or 3 seconds should be enough."),
      true},
     {IDC_DELAY,
-     "It could be so easy... However, some web pages (for example with several frames) just don't complete loading "
-     "when stopped immediately. They need a little delay, 2 or 3 seconds should be enough.",
+     LIB_TEXT("It could be so easy... However, some web pages (for example with several frames) just don't complete loading "
+     "when stopped immediately. They need a little delay, 2 or 3 seconds should be enough."),
      true},
     {IDC_STOPREFRESH,
-     "When you refresh a page one reason might be that the page didn't finish loading. Chances are that you don't "
-     "want Auto-Stop to interfere (again). Turning this off also reduces problems with pages using several frames.",
+     LIB_TEXT("When you refresh a page one reason might be that the page didn't finish loading. Chances are that you don't "
+     "want Auto-Stop to interfere (again). Turning this off also reduces problems with pages using several frames."),
      true},
     {IDC_PLAYSOUND,
-     "Play a sound when a page was stopped. Loading is also indicated by the color of the STOP button.", true},
+     LIB_TEXT("Play a sound when a page was stopped. Loading is also indicated by the color of the STOP button."), true},
     {IDC_STOPSOUND,
-     "Give an audio feedback when the page animations have been stopped. Also note the change of the STOP icon.",
+     LIB_TEXT("Give an audio feedback when the page animations have been stopped. Also note the change of the STOP icon."),
      true},
 };
 
@@ -105,12 +106,21 @@ void ShowSettings(HWND page) {
   SetDlgItemInt(page, IDC_DELAY, static_cast<UINT>(delay), FALSE);
 }
 
+// The stop sound's button follows the "Sound on Auto-Stop" text, however long
+// that is in the chosen language.
+void KeepSoundButtonBesideItsText(HWND page) {
+  RECT client;
+  GetClientRect(page, &client);
+  FitCheckBoxAndFollower(GetDlgItem(page, IDC_PLAYSOUND), GetDlgItem(page, IDC_STOPSOUND), client.right - 10);
+}
+
 INT_PTR OnInitDialog(HWND page) {
   PageReady = false;
   PageInit(page, &ToolbarPageWindow, kTips, sizeof kTips / sizeof kTips[0]);
   ShowIcons(page);
   ShowVersion(page);
   ShowSettings(page);
+  KeepSoundButtonBesideItsText(page);
   PageReady = true;
   return 1;
 }
@@ -146,7 +156,9 @@ void ListRunningFeatures(char* list, size_t cap) {
     const char* name;
   };
   constexpr Feature kFeatures[] = {
-      {"BossKeyYes", "Boss-Key"}, {"StopWhenLoaded", "Auto-Stop"}, {"OpPicsEnable", "Picture Download"}};
+      {"BossKeyYes", LIB_TEXT("Boss-Key")},
+      {"StopWhenLoaded", LIB_TEXT("Auto-Stop")},
+      {"OpPicsEnable", LIB_TEXT("Picture Download")}};
   list[0] = 0;
   for (const Feature& feature : kFeatures) {
     if (ReadSetting(feature.setting) != 1) continue;

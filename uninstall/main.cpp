@@ -82,7 +82,7 @@ bool RelaunchFromTemp() {
   }
   INT_PTR started = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, copy, "/internally", temp, SW_MINIMIZE));
   if (started <= 32) {
-    LibShowStartError(started, "Cannot start uninstall.exe in TEMP.");
+    LibShowStartError(started, LIB_TEXT("Cannot start uninstall.exe in TEMP."));
     return false;
   }
   return true;

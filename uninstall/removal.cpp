@@ -159,6 +159,12 @@ void RemoveFiles(const char* folder, bool createdBySetup) {
   for (const char* name : {"setup.exe", "Settings.ico", "Havrel_Lang.txt", "Common_Lang.txt", "member_asp.txt",
                            "pad_file.xml"})
     DeleteOrScheduleFile(folder, name);
+  // The shared texts of each language setup offers.
+  for (int language = 1; language < kLanguageCount; ++language) {
+    char name[32];
+    snprintf(name, sizeof name, "Common_Lang_%d.txt", language);
+    DeleteOrScheduleFile(folder, name);
+  }
   for (const char* name : kToolLogs) DeleteOrScheduleFile(folder, name);
   for (const char* name : kToolFiles) DeleteOrScheduleFile(folder, name);
   // Every sound and help file only in a folder of the family's own: in a folder the

@@ -15,18 +15,18 @@ struct DeleteOption {
 // In the order the dialog ticks them; they are stored in kStoreOrder.
 constexpr DeleteOption kOptions[] = {
     {1153, "QueueForNextRestart", true,
-     "If files are in use by Windows or applications, they are usually locked, they cannot be deleted. Selecting "
+     LIB_TEXT("If files are in use by Windows or applications, they are usually locked, they cannot be deleted. Selecting "
      "this option will delete them at the next restart of Windows before any other application can access them. "
      "(That is, the security relevant information is still on your disk when you turn OFF your computer. You would "
-     "need to RESTART Windows to make sure all files are removed.)"},
-    {1154, "ShredInternal", false, "The included shredder overwrites all files once"},
+     "need to RESTART Windows to make sure all files are removed.)")},
+    {1154, "ShredInternal", false, LIB_TEXT("The included shredder overwrites all files once")},
     {1155, "OverwriteLocked", true,
-     "Try to overwrite locked files. Some files can at least be overwritten, although they cannot be deleted (e.g. "
-     "index.dat)"},
+     LIB_TEXT("Try to overwrite locked files. Some files can at least be overwritten, although they cannot be deleted (e.g. "
+     "index.dat)")},
     {1059, "NotWinOrSys", false,
-     "Secure files in your Windows and Windows-System folders. This is an additional precaution, especially when you "
+     LIB_TEXT("Secure files in your Windows and Windows-System folders. This is an additional precaution, especially when you "
      "free up space. If you are sure you want to clean up files in the Windows folder, too, you need to uncheck this "
-     "option."},
+     "option.")},
 };
 constexpr int kStoreOrder[] = {1154, 1153, 1155, 1059};
 constexpr int kTipOrder[] = {1154, 1153, 1155, 1059};

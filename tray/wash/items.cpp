@@ -17,15 +17,15 @@
 #include "tray/wash/wash.h"
 
 const WashItem kWashItems[kWashItemCount] = {
-    {"ClearRun", 1180, WashRunMru, "Washing Start-Run history...", "Start-Run history"},
-    {"ClearRecent", 1182, WashRecentDocs, "Washing Recent Documents...", "Recent documents"},
-    {"ClearFind", 1051, WashFindMru, "Washing 'Search for Files' drop-down...", "Search lists"},
-    {"ClearTemp", 1050, WashTempFolders, "Washing Temporary folder...", "Temporary folders"},
-    {"ClearIE", 1185, WashTypedUrls, "Washing IE typed addresses...", "Typed addresses"},
-    {"ClearIEHistory", 1056, WashIeHistory, "Washing IE History...", "History"},
-    {"ClearIEAutoComp", 1062, WashAutoComplete, "Washing Auto-Complete info...", "Form AutoComplete"},
-    {"ClearIECache", 1187, WashIeCache, "Washing IE Cache...", "Temporary Internet files"},
-    {"ClearIECookies", 1055, WashIeCookies, "Washing IE Cookies...", "Cookies"},
+    {"ClearRun", 1180, WashRunMru, LIB_TEXT("Washing Start-Run history..."), LIB_TEXT("Start-Run history")},
+    {"ClearRecent", 1182, WashRecentDocs, LIB_TEXT("Washing Recent Documents..."), LIB_TEXT("Recent documents")},
+    {"ClearFind", 1051, WashFindMru, LIB_TEXT("Washing 'Search for Files' drop-down..."), LIB_TEXT("Search lists")},
+    {"ClearTemp", 1050, WashTempFolders, LIB_TEXT("Washing Temporary folder..."), LIB_TEXT("Temporary folders")},
+    {"ClearIE", 1185, WashTypedUrls, LIB_TEXT("Washing IE typed addresses..."), LIB_TEXT("Typed addresses")},
+    {"ClearIEHistory", 1056, WashIeHistory, LIB_TEXT("Washing IE History..."), LIB_TEXT("History")},
+    {"ClearIEAutoComp", 1062, WashAutoComplete, LIB_TEXT("Washing Auto-Complete info..."), LIB_TEXT("Form AutoComplete")},
+    {"ClearIECache", 1187, WashIeCache, LIB_TEXT("Washing IE Cache..."), LIB_TEXT("Temporary Internet files")},
+    {"ClearIECookies", 1055, WashIeCookies, LIB_TEXT("Washing IE Cookies..."), LIB_TEXT("Cookies")},
 };
 
 namespace {
@@ -37,12 +37,12 @@ constexpr const char* kSearchBarKey =
 
 // The Internet Options sheet and its windows, by their English titles.
 constexpr const char* kDialogClass = "#32770";
-constexpr const char* kSheetTitle = "Internet Properties";
-constexpr const char* kGeneralPage = "General";
-constexpr const char* kContentPage = "Content";
-constexpr const char* kConfirmTitle = "Internet Options";
-constexpr const char* kAutoCompleteTitle = "AutoComplete Settings";
-constexpr const char* kDeleteFilesTitle = "Delete Files";
+constexpr const char* kSheetTitle = LIB_TEXT("Internet Properties");
+constexpr const char* kGeneralPage = LIB_TEXT("General");
+constexpr const char* kContentPage = LIB_TEXT("Content");
+constexpr const char* kConfirmTitle = LIB_TEXT("Internet Options");
+constexpr const char* kAutoCompleteTitle = LIB_TEXT("AutoComplete Settings");
+constexpr const char* kDeleteFilesTitle = LIB_TEXT("Delete Files");
 constexpr int kClearHistoryButton = 1489;
 constexpr int kAutoCompleteButton = 321;
 constexpr int kClearFormsButton = 758;
@@ -338,7 +338,7 @@ void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason) {
 }
 
 const char* LeftAloneReasonText(int reason, bool translated) {
-  const char* text = reason == kLeftNotTemporary ? "TMP and TEMP are not set, so it is not a temporary folder"
-                                                 : "it is a folder of Windows or of a user";
+  const char* text = reason == kLeftNotTemporary ? LIB_TEXT("TMP and TEMP are not set, so it is not a temporary folder")
+                                                 : LIB_TEXT("it is a folder of Windows or of a user");
   return translated ? LibTranslate(text, 1) : text;
 }

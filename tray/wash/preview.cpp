@@ -84,7 +84,7 @@ int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) {
 }
 
 void AddColumns(HWND list) {
-  const char* titles[kColumnCount] = {"Item", "What", "Count", "Size"};
+  const char* titles[kColumnCount] = {LIB_TEXT("Item"), LIB_TEXT("What"), LIB_TEXT("Count"), LIB_TEXT("Size")};
   const int widths[kColumnCount] = {130, 330, 60, 80};
   for (int c = 0; c < kColumnCount; ++c) {
     LVCOLUMNA column = {};

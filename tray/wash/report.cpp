@@ -98,9 +98,11 @@ void ReportEntry() {
 }
 
 void FormatBytes(unsigned long long bytes, char* out, size_t cap) {
-  const char* units[] = {"KB", "MB", "GB", "TB"};
+  constexpr const char* kUnits[] = {LIB_TEXT("KB"), LIB_TEXT("MB"), LIB_TEXT("GB"), LIB_TEXT("TB")};
   if (bytes < 1024) {
-    snprintf(out, cap, "%llu bytes", bytes);
+    char count[32];
+    snprintf(count, sizeof count, "%llu", bytes);
+    snprintf(out, cap, LibTranslate("%s bytes", LIB_TRANSLATE_FORMAT), count);
     return;
   }
   double value = static_cast<double>(bytes) / 1024.0;
@@ -109,7 +111,7 @@ void FormatBytes(unsigned long long bytes, char* out, size_t cap) {
     value /= 1024.0;
     ++unit;
   }
-  snprintf(out, cap, "%.1f %s", value, units[unit]);
+  snprintf(out, cap, "%.1f %s", value, LibTranslate(kUnits[unit], 0));
 }
 
 void ReportLines(const WashReport& report, char* out, size_t cap) {

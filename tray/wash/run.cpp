@@ -106,14 +106,14 @@ void StartWash() {
   int answer = MessageBoxA(LibOwnerWindow, LibTranslate("Clear all information for the selected items?", 1),
                            kProductTitle, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND);
   if (answer != IDOK) {
-    SetButtonCaption("Clear Selected Items");
+    SetButtonCaption(LIB_TEXT("Clear Selected Items"));
     StopRequested.store(0, std::memory_order_relaxed);
     WashRunning.store(0, std::memory_order_relaxed);
     return;
   }
   if (WashRunning.load(std::memory_order_relaxed) == 1) return;
   WashRunning.store(1, std::memory_order_relaxed);
-  SetButtonCaption("S&top Washing");
+  SetButtonCaption(LIB_TEXT("S&top Washing"));
   if (WashWorker) CloseHandle(WashWorker);  // an earlier run, long ended
   WashWorker = CreateThread(nullptr, kWorkerStack, WashThreadProc, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION,
                             &WashWorkerId);
@@ -121,7 +121,7 @@ void StartWash() {
   // Without a worker there is no run: nothing may stay marked as running.
   DWORD error = GetLastError();
   WashRunning.store(0, std::memory_order_relaxed);
-  SetButtonCaption("Clear Selected Items");
+  SetButtonCaption(LIB_TEXT("Clear Selected Items"));
   SetLastError(error);
   ShowSystemError(LibOwnerWindow, LibTranslate("Cannot start the wash. Windows reported this error: ", 1));
 }
@@ -147,7 +147,7 @@ DWORD WINAPI WashThreadProc(void*) {
   SetActiveReport(nullptr);
   if (!stopped) ShowSummary(report);
   ReleaseWashLock(lock);
-  SetButtonCaption("Clear Selected Items");
+  SetButtonCaption(LIB_TEXT("Clear Selected Items"));
   bool beep = Stopping();
   if (beep && PageOpen()) MessageBeep(0);
   ReportProgress(beep ? kWashCanceled : kWashFinished);

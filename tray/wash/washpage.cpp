@@ -29,26 +29,26 @@ constexpr PageTip kTips[] = {
     {1056, "Clear the history list", false},
     {1062, "Clear AutoComplete drop-downs which store what you entered in forms", false},
     {1180,
-     "Clear entries in the list that will appear when you press START - Run and drop-down the 'Open:' list. Note, "
-     "you need to logoff for the list to be cleared.",
+     LIB_TEXT("Clear entries in the list that will appear when you press START - Run and drop-down the 'Open:' list. Note, "
+     "you need to logoff for the list to be cleared."),
      true},
     {1182,
-     "Remove all entries in the START - Documents menu.\r\n\r\nImportant: The recent document entries are stored "
+     LIB_TEXT("Remove all entries in the START - Documents menu.\r\n\r\nImportant: The recent document entries are stored "
      "twice, once in the Recent folder, and a second time in the registry. When you use the Taskbar properties to "
-     "clear the Documents Menu, only the folder is cleared. qv-Webdeck also clears the traces in the registry!",
+     "clear the Documents Menu, only the folder is cleared. qv-Webdeck also clears the traces in the registry!"),
      true},
     {1051,
-     "Clear the drop-down list which appear when you search for a file or folder in Windows Explorer (START - Search "
-     "- For Files or Folders).",
+     LIB_TEXT("Clear the drop-down list which appear when you search for a file or folder in Windows Explorer (START - Search "
+     "- For Files or Folders)."),
      true},
     {1050,
-     "Clear the TEMP folder. This is a temporary folder used by many applications. Note: It is not recommended to "
+     LIB_TEXT("Clear the TEMP folder. This is a temporary folder used by many applications. Note: It is not recommended to "
      "clear the temporary folder while applications are running! \r\n\r\nWindows allows you to change the location "
      "of the TEMP folder, either in the autoexec.bat (Win95/98) or through START - Settings - Control Panel - System "
-     "- Environment (NT/2000/XP).",
+     "- Environment (NT/2000/XP)."),
      true},
     {IDC_WASH, "Clear all selected items now", false},
-    {IDC_PREVIEW, "Show what a wash of the ticked items would delete, without deleting anything", true},
+    {IDC_PREVIEW, LIB_TEXT("Show what a wash of the ticked items would delete, without deleting anything"), true},
     {IDC_IEGROUP, "Clear selected Internet Explorer items", false},
     {IDC_WINDOWSGROUP, "Clear selected Windows items", false},
 };
@@ -144,7 +144,7 @@ void ClearGroup(HWND page, const int* boxes, size_t count, const char* question)
 }
 
 void ClearOne(int item) {
-  if (!Confirmed("Are you sure?")) return;
+  if (!Confirmed(LIB_TEXT("Are you sure?"))) return;
   ClearNow(&item, 1);
 }
 
@@ -172,11 +172,11 @@ INT_PTR OnCommand(HWND page, WPARAM wParam, LPARAM lParam) {
   }
   switch (control) {
     case IDC_IEGROUP:
-      ClearGroup(page, kIeGroup, sizeof kIeGroup / sizeof kIeGroup[0], "Clear selected Internet Explorer items now?");
+      ClearGroup(page, kIeGroup, sizeof kIeGroup / sizeof kIeGroup[0], LIB_TEXT("Clear selected Internet Explorer items now?"));
       return 0;
     case IDC_WINDOWSGROUP:
       ClearGroup(page, kWindowsGroup, sizeof kWindowsGroup / sizeof kWindowsGroup[0],
-                 "Clear selected Windows items now?");
+                 LIB_TEXT("Clear selected Windows items now?"));
       return 0;
     case IDC_WASH:
       WashOrStop(page);
