@@ -8,6 +8,7 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "common/folderguard.h"
@@ -120,6 +121,15 @@ TEST_F(GuardTest, TheDeletionRoutinesLeaveItAndStillEmptyWhatLiesBelow) {
   EmptyFolder(below, 1);
   EXPECT_FALSE(qvt::FileExists(std::string(kProfile) + "\\Temp\\t.txt"));
   EXPECT_TRUE(qvt::FileExists(keep));
+}
+
+// The programs under test run with Wine's menu builder off (the emulator ctest runs
+// them through sees to it), so that no Start-menu shortcut a test makes reaches
+// the Linux home folder's menus.
+TEST(PrefixSealed, TheMenuBuilderIsOff) {
+  char overrides[1024] = {};
+  GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+  EXPECT_NE(nullptr, strstr(overrides, "winemenubuilder.exe=d")) << "WINEDLLOVERRIDES=" << overrides;
 }
 
 }  // namespace
