@@ -19,15 +19,20 @@ double Now() {
   return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-double RunCommand(const std::string& line) {
+PROCESS_INFORMATION StartProcess(const std::string& line, DWORD flags) {
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   std::vector<char> buffer(line.begin(), line.end());
   buffer.push_back(0);
+  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi)) return {};
+  return pi;
+}
+
+double RunCommand(const std::string& line) {
   double start = Now();
-  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-    return -1;
+  PROCESS_INFORMATION pi = StartProcess(line, CREATE_NO_WINDOW);
+  if (!pi.hProcess) return -1;
   DWORD waited = WaitForSingleObject(pi.hProcess, 600000);
   double elapsed = Now() - start;
   CloseHandle(pi.hThread);

@@ -24,6 +24,9 @@ struct Figure {
 
 // Seconds on a steady clock.
 double Now();
+// Starts a command line (creation flags as CreateProcess takes them); the process
+// and thread handles are zero when it could not start.
+PROCESS_INFORMATION StartProcess(const std::string& line, DWORD flags = 0);
 // Runs a command line hidden and waits for it (at most ten minutes); its seconds, or -1.
 double RunCommand(const std::string& line);
 // This program's own path (the helpers below are this program started again).

@@ -77,16 +77,6 @@ void WriteText(const char* name, const char* text) {
   RegCloseKey(key);
 }
 
-PROCESS_INFORMATION StartProgram(const std::string& line) {
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  std::vector<char> buffer(line.begin(), line.end());
-  buffer.push_back(0);
-  CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  return pi;
-}
-
 HWND WaitMainWindow(DWORD pid) {
   for (double start = Now(); Now() - start < kTimeout; Sleep(50)) {
     for (HWND w = FindWindowExA(nullptr, nullptr, "qvToolbarClass", nullptr); w;
@@ -137,7 +127,7 @@ void BossKeyFigures(std::vector<Figure>& figures) {
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, kReadyEvent);
   HANDLE end = CreateEventA(nullptr, TRUE, FALSE, kEndEvent);
   ResetEvent(end);
-  PROCESS_INFORMATION helper = StartProgram("\"" + SelfPath() + "\" windows " + std::to_string(kWindows));
+  PROCESS_INFORMATION helper = StartProcess("\"" + SelfPath() + "\" windows " + std::to_string(kWindows));
   PROCESS_INFORMATION tray = {};
   HWND main = nullptr;
   Windows windows{helper.dwProcessId, {}};
@@ -151,7 +141,7 @@ void BossKeyFigures(std::vector<Figure>& figures) {
       RegDeleteValueA(key, "BossTitle001");
       RegCloseKey(key);
     }
-    tray = StartProgram("\"" + BinFolder() + "qvtoolbar.exe\" /s");
+    tray = StartProcess("\"" + BinFolder() + "qvtoolbar.exe\" /s");
     main = tray.hProcess ? WaitMainWindow(tray.dwProcessId) : nullptr;
   }
   if (static_cast<int>(windows.list.size()) == kWindows && main) {

@@ -17,16 +17,6 @@ namespace {
 constexpr DWORD kSettleMs = 5000;
 constexpr DWORD kRestMs = 60000;
 
-PROCESS_INFORMATION Start(const std::string& line) {
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  std::vector<char> buffer(line.begin(), line.end());
-  buffer.push_back(0);
-  CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  return pi;
-}
-
 // Under Wine the system's own figures of another process are not kept (its CPU
 // times, private bytes and handle count read as nearly nothing): there they are read
 // from the Linux side, where Wine's process for a program carries its command line.
@@ -180,8 +170,8 @@ int EmptyProgram() {
 }
 
 void RestFigures(std::vector<Figure>& figures) {
-  PROCESS_INFORMATION tray = Start("\"" + BinFolder() + "qvtoolbar.exe\" /s");
-  PROCESS_INFORMATION empty = Start("\"" + SelfPath() + "\" empty");
+  PROCESS_INFORMATION tray = StartProcess("\"" + BinFolder() + "qvtoolbar.exe\" /s");
+  PROCESS_INFORMATION empty = StartProcess("\"" + SelfPath() + "\" empty");
   Figure cpu{"at rest for 60 s: CPU time, ours minus the empty program's (ms)", "-", "-", 0, kAtMost, 10, false};
   Figure memory{"at rest: private bytes / the empty program's", "-", "-", 0, kAtMost, 3.0, false};
   Figure handles{"at rest: handles / the empty program's", "-", "-", 0, kAtMost, 4.0, false};

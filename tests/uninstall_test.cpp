@@ -97,18 +97,12 @@ void Walk(HKEY root, const std::string& name, const std::string& path, std::set<
 // The entries of a folder, down to that many levels; links to folders are listed but
 // not entered (Wine's Desktop is one, to the Unix home folder).
 void Files(const std::string& folder, int depth, std::set<std::string>* out) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
+  qvt::ForEachEntry(folder + "\\", [&](const std::string& name, const WIN32_FIND_DATAA& found) {
     out->insert(folder + "\\" + name);
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
         depth > 1)
       Files(folder + "\\" + name, depth - 1, out);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+  });
 }
 
 // Wine keeps its own state here while programs run; none of it is the product's.

@@ -40,16 +40,10 @@ std::set<std::string> Snapshot(const std::string& folder, std::initializer_list<
   while (!pending.empty()) {
     std::string f = pending.back();
     pending.pop_back();
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((f + "*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) continue;
-    do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
+    qvt::ForEachEntry(f, [&](const std::string& name, const WIN32_FIND_DATAA& found) {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) pending.push_back(f + name + "\\");
       all.insert(f + name + " " + std::to_string(found.nFileSizeLow));
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    });
   }
   for (const char* key : keys) {
     HKEY opened;

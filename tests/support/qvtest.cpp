@@ -93,12 +93,7 @@ void KillAll(const char* exeName, DWORD timeoutMs, const std::vector<DWORD>& spa
 bool IsRunning(const char* exeName) { return !ProcessIds(exeName).empty(); }
 
 void EmptyTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
+  ForEachEntry(folder, [&](const std::string& name, const WIN32_FIND_DATAA& found) {
     std::string path = folder + name;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       RemoveTree(path + "\\");
@@ -106,8 +101,7 @@ void EmptyTree(const std::string& folder) {
       SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteFileA(path.c_str());
     }
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+  });
 }
 
 void RemoveTree(const std::string& folder) {

@@ -95,6 +95,19 @@ std::string TempFolder();  // a fresh folder under %TEMP%, trailing backslash
 // Deletes everything in the folder (its name ends in a backslash); RemoveTree also the folder.
 void EmptyTree(const std::string& folder);
 void RemoveTree(const std::string& folder);
+// Calls fn(name, found) for every entry of the folder (its name ends in a
+// backslash) but "." and "..".
+template <typename F>
+void ForEachEntry(const std::string& folder, F fn) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name != "." && name != "..") fn(name, found);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+}
 
 // The tray program's settings key (HKEY_CURRENT_USER).
 constexpr const char* kToolbarKey = "Software\\AppDataLow\\Software\\Quorvane\\Toolbar";

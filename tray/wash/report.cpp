@@ -22,7 +22,7 @@ WashTarget* CurrentTarget() {
   return &Active->targets.back();
 }
 
-// Appends a "::"-separated line to out.
+// Appends a line to out, after a line break when out holds one already.
 void AddLine(char* out, size_t cap, const char* line) {
   size_t used = strlen(out);
   if (used < cap) snprintf(out + used, cap - used, "%s%s", used ? "\r\n" : "", line);
@@ -34,19 +34,24 @@ void WriteLine(HANDLE file, const char* text) {
   WriteFile(file, "\r\n", 2, &written, nullptr);
 }
 
+void AddCounts(WashTotals& sum, const WashTarget& t) {
+  sum.files += t.files;
+  sum.bytes += t.bytes;
+  sum.scheduled += t.scheduled;
+  sum.left += t.left;
+  sum.entries += t.entries;
+  if (t.kind == kTargetLeftAlone) ++sum.leftAlone;
+}
+
 // One item's counts over its rows.
-WashTarget ItemTotals(const WashReport& report, int item, bool* any, bool* browser) {
-  WashTarget sum{item, kTargetFolder, "", 0, 0, 0, 0, 0, 0};
+WashTotals ItemTotals(const WashReport& report, int item, bool* any, bool* browser) {
+  WashTotals sum{0, 0, 0, 0, 0, 0};
   *any = *browser = false;
   for (const WashTarget& t : report.targets) {
     if (t.item != item) continue;
     *any = true;
     *browser = *browser || t.kind == kTargetBrowser;
-    sum.files += t.files;
-    sum.bytes += t.bytes;
-    sum.scheduled += t.scheduled;
-    sum.left += t.left;
-    sum.entries += t.entries;
+    AddCounts(sum, t);
   }
   return sum;
 }
@@ -55,14 +60,7 @@ WashTarget ItemTotals(const WashReport& report, int item, bool* any, bool* brows
 
 WashTotals TotalsOf(const WashReport& report) {
   WashTotals totals{0, 0, 0, 0, 0, 0};
-  for (const WashTarget& t : report.targets) {
-    totals.files += t.files;
-    totals.bytes += t.bytes;
-    totals.scheduled += t.scheduled;
-    totals.left += t.left;
-    totals.entries += t.entries;
-    if (t.kind == kTargetLeftAlone) ++totals.leftAlone;
-  }
+  for (const WashTarget& t : report.targets) AddCounts(totals, t);
   return totals;
 }
 
@@ -175,7 +173,7 @@ bool WriteWashLog(const char* path, const WashReport& report, int exitCode, cons
   WriteLine(file, line);
   for (int item = 0; item < kWashItemCount; ++item) {
     bool any = false, browser = false;
-    WashTarget t = ItemTotals(report, item, &any, &browser);
+    WashTotals t = ItemTotals(report, item, &any, &browser);
     if (!any) continue;
     if (report.preview)
       snprintf(line, sizeof line, "%s: %u files, %llu bytes, %u registry entries would be removed%s", ItemName(item, false),

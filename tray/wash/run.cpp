@@ -126,10 +126,14 @@ void StartWash() {
   ShowSystemError(LibOwnerWindow, LibTranslate("Cannot start the wash. Windows reported this error: ", 1));
 }
 
-DWORD WINAPI WashThreadProc(void*) {
+void ResetWashCounts() {
   WashErrorCount.store(0, std::memory_order_relaxed);
   WashWarningCount.store(0, std::memory_order_relaxed);
   WashLockedCount.store(0, std::memory_order_relaxed);
+}
+
+DWORD WINAPI WashThreadProc(void*) {
+  ResetWashCounts();
   HANDLE lock = TakeWashLock();
   if (!lock) ShowWashRunning();  // an unattended wash of another program holds it
   WashReport report{false, {}, {}};

@@ -53,9 +53,7 @@ bool AnyItemTicked() {
 
 // Runs the ticked items in a run's order, on this thread, into report.
 void RunTickedItems(WashReport& report) {
-  WashErrorCount.store(0, std::memory_order_relaxed);
-  WashWarningCount.store(0, std::memory_order_relaxed);
-  WashLockedCount.store(0, std::memory_order_relaxed);
+  ResetWashCounts();
   StopRequested.store(0, std::memory_order_relaxed);
   SetQuietReports(true);
   SetActiveReport(&report);

@@ -44,6 +44,8 @@ HANDLE TakeWashLock();
 void ReleaseWashLock(HANDLE lock);
 // The box that says a wash is already running.
 void ShowWashRunning();
+// A run's error, warning and locked-file counts back at zero, as a run starts.
+void ResetWashCounts();
 
 // The run: asks, then clears the ticked items on a worker thread.
 void StartWash();
