@@ -12,6 +12,7 @@
 
 #include "common/guardpath.h"
 #include "common/paths.h"
+#include "common/widepath.h"
 
 namespace {
 
@@ -72,7 +73,8 @@ struct ProtectedSet {
   std::vector<std::wstring> folders;  // full paths as the system gives them, each once
   std::vector<std::string> texts;     // canonical ANSI forms (full and long)
   std::vector<FolderId> ids;          // the folders and all their parents, where they exist
-  bool idsRead;
+  bool idsRead;                       // those of local drives
+  bool remoteIdsRead;                 // those of shares and other drives too
   int driveTypes[26];                 // GetDriveType of each letter, asked once (0: not yet)
 };
 
@@ -152,14 +154,9 @@ void AddProfiles(ProtectedSet& set) {
 }
 
 void AddKnownFolders(ProtectedSet& set) {
-  using KnownFolderPathFn = HRESULT(WINAPI*)(const GUID&, DWORD, HANDLE, PWSTR*);
-  HMODULE shell32 = GetModuleHandleA("shell32.dll");
-  auto known = shell32 ? reinterpret_cast<KnownFolderPathFn>(GetProcAddress(shell32, "SHGetKnownFolderPath")) : nullptr;
-  if (!known) return;
   for (const GUID* id : kKnownFolders) {
-    PWSTR path = nullptr;
-    if (SUCCEEDED(known(*id, 0, nullptr, &path)) && path) AddFolder(set, path);
-    if (path) CoTaskMemFree(path);
+    wchar_t path[kGuardChars];
+    if (KnownFolderPathW(*id, 0, path, kGuardChars)) AddFolder(set, path);
   }
 }
 
@@ -184,6 +181,7 @@ void AddWindowsFolders(ProtectedSet& set) {
 
 void CollectProtected(ProtectedSet& set) {
   set.idsRead = false;
+  set.remoteIdsRead = false;
   for (int& type : set.driveTypes) type = 0;
   for (int csidl : kFolderIds) {
     wchar_t folder[MAX_PATH] = {};
@@ -230,15 +228,20 @@ void AddId(ProtectedSet& set, const wchar_t* path) {
 }
 
 // The identities of every protected folder and of all its parents, and of every
-// local drive's root; read only when a candidate exists.
-void ReadProtectedIds(ProtectedSet& set) {
-  if (set.idsRead) return;
+// local drive's root; read only when a candidate exists. Those on shares and other
+// drives only for a candidate that is there itself (they may wait on a network).
+void ReadProtectedIds(ProtectedSet& set, bool remoteToo) {
+  if (set.idsRead && (set.remoteIdsRead || !remoteToo)) return;
+  bool localDone = set.idsRead;
   set.idsRead = true;
+  set.remoteIdsRead = set.remoteIdsRead || remoteToo;
   std::vector<std::wstring> seen;
   for (const std::wstring& folder : set.folders) {
-    if (!IsLocalDriveW(set, folder.c_str())) continue;
+    bool local = IsLocalDriveW(set, folder.c_str());
+    if (local ? localDone : !remoteToo) continue;
     std::wstring level = folder;
-    while (level.size() > 3 && (level.back() == L'\\' || level.back() == L'/')) level.pop_back();
+    size_t root = local ? 3 : 2;
+    while (level.size() > root && (level.back() == L'\\' || level.back() == L'/')) level.pop_back();
     for (;;) {
       bool known = false;
       for (const std::wstring& s : seen) known = known || lstrcmpiW(s.c_str(), level.c_str()) == 0;
@@ -247,14 +250,15 @@ void ReadProtectedIds(ProtectedSet& set) {
         AddId(set, level.c_str());
       }
       size_t cut = level.find_last_of(L"\\/");
-      if (level.size() <= 3 || cut == std::wstring::npos) break;
-      level.resize(cut < 3 ? 3 : cut);
+      if (level.size() <= root || cut == std::wstring::npos || cut < root) break;
+      level.resize(cut < 3 && local ? 3 : cut);
     }
   }
+  if (localDone) return;
   DWORD drives = GetLogicalDrives();
   for (int i = 0; i < 26; ++i) {
-    wchar_t root[4] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', 0};
-    if ((drives & (1u << i)) && IsLocalDriveW(set, root)) AddId(set, root);
+    wchar_t drive[4] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', 0};
+    if ((drives & (1u << i)) && IsLocalDriveW(set, drive)) AddId(set, drive);
   }
 }
 
@@ -301,28 +305,60 @@ bool SubstForm(const char* full, char* out, size_t cap) {
   return n > 0 && static_cast<size_t>(n) < cap;
 }
 
-// A share, or a drive that is not local: only the texts are compared there.
+// A share, or a drive that is not a local disk (a "\\?\Volume{...}" path is local).
 bool IsRemotePath(const char* full) {
   char canonical[kGuardChars];
   if (!CanonicalFolder(full, SystemCodePage(), canonical, sizeof canonical)) return true;
+  if (_strnicmp(canonical, "\\\\?\\VOLUME{", 11) == 0) return false;
   if (canonical[1] != ':') return true;
   char root[4] = {canonical[0], ':', '\\', 0};
   UINT type = GetDriveTypeA(root);
   return type != DRIVE_FIXED && type != DRIVE_RAMDISK && type != DRIVE_REMOVABLE;
 }
 
-bool IdProtected(ProtectedSet& set, const char* full) {
-  FolderId id;
-  if (!ReadFolderId(full, &id)) return true;  // there, but it cannot be looked at: left alone
-  ReadProtectedIds(set);
+// The opened folder by what it is: one of the protected folders or their parents,
+// or the root of its volume (a drive, or a volume mounted in a folder). A folder
+// that cannot be looked at counts as protected.
+bool HandleProtected(ProtectedSet& set, HANDLE folder, bool remote) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(folder, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  FolderId id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  ReadProtectedIds(set, remote);
   for (const FolderId& known : set.ids)
     if (SameId(known, id)) return true;
-  // The root of its own volume (a folder where a volume is mounted, or a link to one).
-  char volume[kGuardChars];
+  std::vector<wchar_t> final(kLongPathChars);
+  DWORD n = GetFinalPathNameByHandleW(folder, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (n == 0 || n >= final.size() || !IsBelowLiteralRoot(final.data())) return true;
+  std::vector<wchar_t> volume(kLongPathChars);
   FolderId rootId;
-  if (GetVolumePathNameA(full, volume, sizeof volume) && ReadFolderId(volume, &rootId) && SameId(rootId, id))
-    return true;
-  return false;
+  return GetVolumePathNameW(final.data(), volume.data(), static_cast<DWORD>(volume.size())) &&
+         ReadFolderIdW(volume.data(), &rootId) && SameId(rootId, id);
+}
+
+// Opens the folder (following links: what it leads to is judged) and judges it.
+bool IdProtected(ProtectedSet& set, const wchar_t* path, bool remote) {
+  HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return true;  // there, but it cannot be looked at: left alone
+  bool judged = HandleProtected(set, folder, remote);
+  CloseHandle(folder);
+  return judged;
+}
+
+// A wide path that the code page spells exactly is judged by its ANSI texts too.
+bool AnsiSpelling(const wchar_t* path, std::string* out) {
+  std::vector<char> ansi(wcslen(path) * 2 + 8);
+  if (!ToAnsi(path, ansi.data(), ansi.size())) return false;
+  *out = ansi.data();
+  return true;
+}
+
+bool IsRemoteLiteral(const wchar_t* literal) {
+  if (_wcsnicmp(literal, L"\\\\?\\Volume{", 11) == 0) return false;
+  if (_wcsnicmp(literal, L"\\\\?\\UNC\\", 8) == 0 || literal[5] != L':') return true;
+  wchar_t root[4] = {literal[4], L':', L'\\', 0};
+  UINT type = GetDriveTypeW(root);
+  return type != DRIVE_FIXED && type != DRIVE_RAMDISK && type != DRIVE_REMOVABLE;
 }
 
 }  // namespace
@@ -339,16 +375,15 @@ bool ReadFolderIdW(const wchar_t* path, FolderId* id) {
   return folder != INVALID_HANDLE_VALUE && IdFromHandle(folder, id);
 }
 
-bool IsProtectedFolder(const char* path) {
-  if (!path || !path[0]) return true;
-  ProtectedSet set;
-  CollectProtected(set);
-  // The path as given: "\\?\" and "\\.\" forms, ".", "..", dots, blanks, slashes.
+namespace {
+
+// The readings of a path as text: as given ("\\?\" and "\\.\" forms, ".", "..",
+// dots, blanks, slashes), as the system reads it (its full form, in full), with
+// its short names made long, and through drives made with subst.
+bool TextsProtected(const ProtectedSet& set, const char* path, char* full, size_t cap) {
   if (TextProtected(set, path)) return true;
-  // As the system reads it, then with its short names made long, then through subst.
-  char full[kGuardChars];
-  DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
-  if (n == 0 || n >= sizeof full || TextProtected(set, full)) return true;
+  DWORD n = GetFullPathNameA(path, static_cast<DWORD>(cap), full, nullptr);
+  if (n == 0 || n >= cap || TextProtected(set, full)) return true;
   char reading[kGuardChars];
   if (LongForm(full, reading, sizeof reading) && TextProtected(set, reading)) return true;
   char mapped[kGuardChars];
@@ -359,11 +394,53 @@ bool IsProtectedFolder(const char* path) {
     if (LongForm(reading, longer, sizeof longer) && TextProtected(set, longer)) return true;
     snprintf(mapped, sizeof mapped, "%s", reading);
   }
-  // Where the folder exists: what it is.
+  return false;
+}
+
+}  // namespace
+
+bool IsProtectedFolder(const char* path) {
+  if (!path || !path[0]) return true;
+  ProtectedSet set;
+  CollectProtected(set);
+  char full[kGuardChars];
+  if (TextsProtected(set, path, full, sizeof full)) return true;
+  // Where the folder exists: what it is, on a local disk, a volume or a share alike.
   DWORD attributes = GetFileAttributesA(full);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  if (IsRemotePath(full)) return false;
-  return IdProtected(set, full);
+  std::vector<wchar_t> wide(kLongPathChars);
+  if (!WideFromAnsi(full, wide.data(), wide.size())) return true;
+  return IdProtected(set, wide.data(), IsRemotePath(full));
+}
+
+bool IsProtectedFolderW(const wchar_t* path) {
+  if (!path || !path[0]) return true;
+  std::string ansi;
+  if (AnsiSpelling(path, &ansi)) return IsProtectedFolder(ansi.c_str());
+  // A name the code page cannot spell: judged by what the folder is.
+  std::vector<wchar_t> literal(kLongPathChars);
+  if (!LiteralFullPath(path, literal.data(), literal.size()) || !IsBelowLiteralRoot(literal.data())) return true;
+  DWORD attributes = GetFileAttributesW(literal.data());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;  // nothing there, nothing to keep
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  ProtectedSet set;
+  CollectProtected(set);
+  return IdProtected(set, literal.data(), IsRemoteLiteral(literal.data()));
+}
+
+bool IsProtectedFolderHandle(HANDLE folder) {
+  std::vector<wchar_t> final(kLongPathChars);
+  DWORD n = GetFinalPathNameByHandleW(folder, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (n == 0 || n >= final.size()) return true;
+  ProtectedSet set;
+  CollectProtected(set);
+  std::string ansi;
+  char full[kGuardChars];
+  if (AnsiSpelling(final.data(), &ansi) && TextsProtected(set, ansi.c_str(), full, sizeof full)) return true;
+  return HandleProtected(set, folder, IsRemoteLiteral(final.data()));
 }
 
 bool SameFolder(const char* a, const char* b) {

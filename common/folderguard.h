@@ -14,9 +14,10 @@
 // (common/guardpath.h) reads "\\?\" and "\\.\" forms, "." and "..", trailing dots
 // and blanks and forward slashes; here the full path, its long form (short 8.3
 // names), a drive made with subst, and, where the folder exists, the volume
-// serial number and file index of the opened folder (so that a junction or a
-// drive letter that leads to a protected folder is that folder) are compared.
-// A folder that exists but cannot be opened is refused.
+// serial number and file index of the opened folder (so that a junction, a
+// "\\?\Volume{...}" path, a share or a drive letter that leads to a protected
+// folder is that folder) are compared. A folder that exists but cannot be opened
+// is refused.
 #pragma once
 
 #include <windows.h>
@@ -25,6 +26,12 @@
 
 // True when path names a protected folder (or is not a full path the guard can read).
 bool IsProtectedFolder(const char* path);
+// The same for a wide path; one that the code page cannot spell is judged by what
+// the folder is (a folder that is not there holds nothing to keep).
+bool IsProtectedFolderW(const wchar_t* path);
+// The same for an opened folder, judged by its final path and its identity: what
+// a walk holds is what was judged. Local disks, volumes and shares alike.
+bool IsProtectedFolderHandle(HANDLE folder);
 
 // The identity of a folder as the opened folder reports it (links followed).
 struct FolderId {

@@ -6,10 +6,13 @@
 #include <shlobj.h>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "common/catalogue.h"
 #include "common/folderguard.h"
 #include "common/paths.h"
+#include "common/treewalk.h"
+#include "common/widepath.h"
 
 namespace qv {
 namespace {
@@ -17,57 +20,6 @@ namespace {
 constexpr int kExplorerWindows = 32;
 char g_explorerFolders[kExplorerWindows][MAX_PATH];
 int g_explorerCount = 0;
-
-// Room for a literal ("\\?\") folder path and the names below it.
-constexpr size_t kTreePathChars = MAX_PATH + kLiteralPrefixChars;
-
-// Removes everything inside the folder whose literal path is in path (a
-// kTreePathChars buffer, changed and restored). Entries are named literally,
-// links are removed as links and never entered, and a name that does not fit
-// is left (never cut into another name).
-bool EmptyTree(char* path) {
-  size_t len = strlen(path);
-  if (len + 2 >= kTreePathChars) return false;
-  memcpy(path + len, "\\*", 3);
-  WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA(path, &fd);
-  path[len] = 0;
-  if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  bool ok = true;
-  do {
-    if (IsDotsEntry(fd.cFileName)) continue;
-    size_t nameLen = strlen(fd.cFileName);
-    if (len + 1 + nameLen >= kTreePathChars) {
-      ok = false;
-      continue;
-    }
-    path[len] = '\\';
-    memcpy(path + len + 1, fd.cFileName, nameLen + 1);
-    DWORD attributes = fd.dwFileAttributes;
-    bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (!link && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-      SetFileAttributesA(path, attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                              FILE_ATTRIBUTE_SYSTEM));
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      if (!DeleteFileA(path)) ok = false;
-    } else if (link) {
-      // A junction or symbolic link: remove the link, never what it points to.
-      // (Wine 8 cannot remove a Unix link to a folder this way; it stays.)
-      if (!RemoveDirectoryA(path)) ok = false;
-    } else {
-      if (!EmptyTree(path) || !RemoveDirectoryA(path)) ok = false;
-    }
-    path[len] = 0;
-  } while (FindNextFileA(find, &fd));
-  FindClose(find);
-  return ok;
-}
-
-void ClearAttributes(const char* path) {
-  DWORD a = GetFileAttributesA(path);
-  if (a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-    SetFileAttributesA(path, a & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-}
 
 // Balanced COM start for one routine.
 struct ComScope {
@@ -83,26 +35,6 @@ void ComEnd(ComScope scope) {
 
 bool ToWide(const char* text, WCHAR* out, int chars) {
   return MultiByteToWideChar(CP_ACP, 0, text, -1, out, chars) > 0;
-}
-
-// Target path of a shortcut file; false when it cannot be read.
-bool ShortcutTarget(const char* linkPath, char* target) {
-  target[0] = 0;
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(&link))))
-    return false;
-  bool ok = false;
-  IPersistFile* file = nullptr;
-  WCHAR wide[MAX_PATH];
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    if (ToWide(linkPath, wide, MAX_PATH) && SUCCEEDED(file->Load(wide, STGM_READ)) &&
-        SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, 0)))
-      ok = true;
-    file->Release();
-  }
-  link->Release();
-  return ok && target[0];
 }
 
 // What the family's install folder ("InstallPath" of the machine-wide family key) is.
@@ -134,27 +66,71 @@ bool IsFamilyTarget(const char* target, const char* installFolder) {
   return FolderPart(folder, sizeof folder, target) && SameFolder(folder, installFolder);
 }
 
-// Deletes the family's ".lnk" files directly in folder (no trailing backslash); how many.
-int DeleteFamilyLinksIn(const char* folder, const char* installFolder) {
-  char pattern[MAX_PATH];
-  if (!JoinPath(pattern, sizeof pattern, folder, "*.lnk")) return 0;
-  WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA(pattern, &fd);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  int deleted = 0;
-  do {
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    char link[MAX_PATH], target[MAX_PATH];
-    if (!JoinPath(link, sizeof link, folder, fd.cFileName)) continue;
-    if (!ShortcutTarget(link, target) || !IsFamilyTarget(target, installFolder)) continue;
-    ClearAttributes(link);
-    if (DeleteFileA(link)) {
-      ++deleted;
-      SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, link, nullptr);
+// The target of the shortcut whose bytes are read through the opened file (the
+// file that is then deleted is the file that was judged); false when it cannot be read.
+constexpr DWORD kShortcutBytes = 1 << 20;
+bool ShortcutTarget(HANDLE file, char* target, size_t cap) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > kShortcutBytes) return false;
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size.QuadPart));
+  if (!memory) return false;
+  DWORD read = 0;
+  void* bytes = GlobalLock(memory);
+  bool whole = bytes && ReadFile(file, bytes, static_cast<DWORD>(size.QuadPart), &read, nullptr) &&
+               read == static_cast<DWORD>(size.QuadPart);
+  if (bytes) GlobalUnlock(memory);
+  IStream* stream = nullptr;
+  if (!whole || FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+    GlobalFree(memory);
+    return false;
+  }
+  bool ok = false;
+  IShellLinkW* link = nullptr;
+  IPersistStream* persist = nullptr;
+  wchar_t wide[MAX_PATH] = {};
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link)))) {
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)))) {
+      ok = SUCCEEDED(persist->Load(stream)) && SUCCEEDED(link->GetPath(wide, MAX_PATH, nullptr, SLGP_RAWPATH));
+      persist->Release();
     }
-  } while (FindNextFileA(find, &fd));
-  FindClose(find);
-  return deleted;
+    link->Release();
+  }
+  stream->Release();  // frees the memory too
+  // A target the code page cannot spell is none of the family's (their paths are ANSI).
+  BOOL lossy = FALSE;
+  return ok && wide[0] &&
+         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, target, static_cast<int>(cap), nullptr,
+                             &lossy) > 0 &&
+         !lossy;
+}
+
+// A walk through a shortcut folder and its subfolders: each ".lnk" that is a plain
+// file leading to one of the family's programs is deleted.
+struct ShortcutWalk {
+  const char* installFolder;
+  int deleted;
+};
+
+bool DeleteIfFamilyShortcut(void* context, const WalkEntry& entry) {
+  ShortcutWalk* walk = static_cast<ShortcutWalk*>(context);
+  DWORD error = 0;
+  HANDLE file = OpenInFolder(entry.folder, entry.name, DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ, FILE_NON_DIRECTORY_FILE, &error);
+  if (!file) return true;
+  BY_HANDLE_FILE_INFORMATION info;
+  char target[MAX_PATH];
+  bool ours = GetFileInformationByHandle(file, &info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+              ShortcutTarget(file, target, sizeof target) && IsFamilyTarget(target, walk->installFolder);
+  bool gone = ours && MarkDeleted(file, &error);
+  CloseHandle(file);
+  if (gone) {
+    ++walk->deleted;
+    std::vector<wchar_t> scratch(kLongPathChars);
+    if (const wchar_t* plain = PlainFormOf(entry.path, scratch.data(), scratch.size()))
+      SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, plain, nullptr);
+  }
+  return true;
 }
 
 // Appends text and its terminating zero at *used, keeping room for the list's final zero.
@@ -219,25 +195,38 @@ int LibCreateFolder(const char* path) {
   return IsExistingFolder(folder) ? 1 : 0;
 }
 
+namespace qv {
+namespace {
+
+bool RemoveWalkedFile(void*, const WalkEntry& entry) {
+  RemoveInFolder(entry.folder, entry.name);  // what stays keeps its folder: the result tells
+  return true;
+}
+
+}  // namespace
+}  // namespace qv
+
 int LibDeleteFolder(const char* path, int withContents) {
   // The full form first ("C:\x\..", "C:/", "\\srv\share\." are roots), then
-  // never a volume or share root, and never a relative path.
-  char full[MAX_PATH];
-  if (!FullFolderPath(path, full, sizeof full)) return 0;
-  if (!IsBelowRoot(full) || IsProtectedFolder(full)) return 0;  // never a folder of Windows or of a user
-  char folder[kTreePathChars];
-  LiteralPath(full, folder, sizeof folder);
-  DWORD attributes = GetFileAttributesA(folder);
+  // never a volume or share root, never a relative path, never a folder of Windows
+  // or of a user, and never a path the code page does not spell exactly.
+  std::vector<wchar_t> wide(kLongPathChars), literal(kLongPathChars);
+  if (!path || !WideFromAnsi(path, wide.data(), wide.size()) ||
+      !LiteralFullPath(wide.data(), literal.data(), literal.size()))
+    return 0;
+  if (!IsBelowLiteralRoot(literal.data()) || IsProtectedFolderW(literal.data())) return 0;
+  DWORD attributes = GetFileAttributesW(literal.data());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 1 : 0;  // already gone
   }
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;  // a file: not ours to remove
-  bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  if (!link) ClearAttributes(folder);
-  if (withContents && !link) EmptyTree(folder);
-  RemoveDirectoryA(folder);  // a link given itself goes as a link
-  return GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
+  // The tree through the one walk (a link given itself goes as a link); without
+  // contents only an empty folder goes.
+  WalkRules rules = {nullptr, withContents ? kWalkAnyDepth : 0, true, true, false, false,
+                     withContents ? RemoveWalkedFile : nullptr, nullptr, nullptr, nullptr, nullptr};
+  WalkTree(literal.data(), rules);
+  return GetFileAttributesW(literal.data()) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
 }
 
 int LibCreateShortcut(const char* link, const char* target, const char* description,
@@ -272,32 +261,24 @@ int LibCreateShortcut(const char* link, const char* target, const char* descript
 }
 
 int LibDeleteShortcuts(int csidl) {
-  char folder[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathA(nullptr, folder, csidl, FALSE) || !folder[0]) return 0;
-  if (EndsWithBackslash(folder)) folder[strlen(folder) - 1] = 0;
+  wchar_t folder[MAX_PATH] = {};
+  std::vector<wchar_t> literal(kLongPathChars);
+  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder)) || !folder[0] ||
+      !LiteralFullPath(folder, literal.data(), literal.size()))
+    return 0;
   // With the install folder at a protected place its files stay, and so does
   // every shortcut that might lead to them.
   char installFolder[MAX_PATH];
   if (FamilyInstallFolder(installFolder, sizeof installFolder) == kInstallFolderProtected) return 0;
   ComScope com = ComStart();
-  int deleted = DeleteFamilyLinksIn(folder, installFolder);
-  char pattern[MAX_PATH];
-  WIN32_FIND_DATAA fd;
-  HANDLE find = INVALID_HANDLE_VALUE;
-  if (JoinPath(pattern, sizeof pattern, folder, "*")) find = FindFirstFileA(pattern, &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-          !strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, ".."))
-        continue;
-      char sub[MAX_PATH];
-      if (JoinPath(sub, sizeof sub, folder, fd.cFileName)) deleted += DeleteFamilyLinksIn(sub, installFolder);
-    } while (FindNextFileA(find, &fd));
-    FindClose(find);
-  }
+  // The folder and its subfolders; a shortcut folder of the user's is never
+  // emptied, only the family's shortcuts picked from it (the guard is not asked).
+  ShortcutWalk walk = {installFolder, 0};
+  WalkRules rules = {L"*.lnk", 1, false, false, false, true, DeleteIfFamilyShortcut, nullptr, nullptr, nullptr, &walk};
+  WalkTree(literal.data(), rules);
   ComEnd(com);
-  if (deleted) SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHA, folder, nullptr);
-  return deleted;
+  if (walk.deleted) SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHW, folder, nullptr);
+  return walk.deleted;
 }
 
 void LibCloseExplorerWindows(void) { EnumWindows(CloseExplorer, 0); }

@@ -285,16 +285,38 @@ TEST_F(DeletionTest, LockedFileWithoutRestartQueueGetsTheHint) {
   EXPECT_FALSE(PendingRenameNames(c.path));
 }
 
-TEST_F(DeletionTest, OverlongPathIsSkippedNotCut) {
-  qvt::WriteFile(root_ + "keep.txt", "k");
-  char folder[kDeletePathChars] = {};
-  // A full buffer naming the test folder padded with separators and a mask: it cannot
-  // take the subfolder names, and it must not be cut back to the test folder itself.
-  std::string padded = root_ + std::string(kDeletePathChars - root_.size() - 6, '\\') + "*.txt";
-  ASSERT_EQ(static_cast<size_t>(kDeletePathChars - 1), padded.size());
-  snprintf(folder, sizeof folder, "%s", padded.c_str());
-  EmptyFolder(folder, 1);
-  EXPECT_TRUE(qvt::FileExists(root_ + "keep.txt"));
+// A file beyond 4 GB (sparse: its holes cost no disk) is overwritten to its last
+// byte, across the 4 GB mark, and keeps its length.
+TEST_F(DeletionTest, TheShredderOverwritesAFileBeyondFourGigabytesToItsEnd) {
+  const std::string file = root_ + "big.bin";
+  const long long size = (4LL << 30) + 3 * 8192 + 100;
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  DWORD ignored = 0;
+  DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER end;
+  end.QuadPart = size;
+  ASSERT_TRUE(SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+  CloseHandle(h);
+  ContentsOverwritten = 0;
+  EXPECT_EQ(1, OverwriteFile(file.c_str()));
+  EXPECT_EQ(1, ContentsOverwritten.load());
+  h = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  LARGE_INTEGER length;
+  ASSERT_TRUE(GetFileSizeEx(h, &length));
+  EXPECT_EQ(size, length.QuadPart);
+  for (long long at : {(4LL << 30) - 64, size - 200}) {  // across the 4 GB mark, and the tail
+    LARGE_INTEGER where;
+    where.QuadPart = at;
+    char bytes[200] = {};
+    DWORD read = 0;
+    ASSERT_TRUE(SetFilePointerEx(h, where, nullptr, FILE_BEGIN) && ::ReadFile(h, bytes, sizeof bytes, &read, nullptr));
+    ASSERT_EQ(sizeof bytes, read);
+    EXPECT_NE(std::string(sizeof bytes, '\0'), std::string(bytes, sizeof bytes)) << "not overwritten at " << at;
+  }
+  CloseHandle(h);
+  DeleteFileA(file.c_str());
 }
 
 TEST_F(DeletionTest, LinkedFolderIsRemovedWithoutItsTarget) {

@@ -107,7 +107,8 @@ bool Pending(const std::string& path) {
                     "PendingFileRenameOperations", &raw, &type))
     return false;
   std::string all(raw.begin(), raw.end()), want = path;
-  CharLowerA(&all[0]);
+  // Every string of the list, not only the first (CharLowerA stops at a zero).
+  CharLowerBuffA(&all[0], static_cast<DWORD>(all.size()));
   CharLowerA(&want[0]);
   return all.find(want) != std::string::npos;
 }

@@ -72,9 +72,12 @@ class Autowash : public ::testing::Test {
     for (const char* key : {kTypedUrls, kRunMru, kRecentDocs}) DeleteTree(HKEY_CURRENT_USER, key);
   }
   void Set(const char* name, DWORD value) { WriteDword(HKEY_CURRENT_USER, kToolbarKey, name, value); }
-  // Runs the program with these arguments and the log; its exit code (-1: it did not end).
-  long Run(const std::string& arguments) {
-    Process p = Start(BinPath(kTrayExe), arguments + " /log:\"" + log + "\"");
+  // Runs the program with these arguments and the log (in a folder); its exit code (-1: it did not end).
+  long Run(const std::string& arguments, const std::string& folder = "") {
+    return RunLine(arguments + " /log:\"" + log + "\"", folder);
+  }
+  long RunLine(const std::string& line, const std::string& folder = "") {
+    Process p = Start(BinPath(kTrayExe), line, folder);
     DWORD code = 0;
     bool ended = WaitExit(p, 60000, &code);
     Close(p);
@@ -134,6 +137,56 @@ TEST_F(Autowash, AFileLeftIsCodeOneAndNamed) {
   EXPECT_TRUE(LogHas("left: " + held)) << Log();
   EXPECT_TRUE(LogHas("exit code: 1")) << Log();
   EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << "the rest is washed";
+}
+
+// Each switch is a whole argument: a log named "preview.log" (here with forward
+// slashes, as the system also reads them) does not turn the wash into a preview.
+TEST_F(Autowash, PreviewInsideTheLogPathIsNoSwitch) {
+  Set("ClearRecent", 1);
+  MakeRecent();
+  std::string slashed = env.scratch + "preview.log";
+  for (char& c : slashed)
+    if (c == '\\') c = '/';
+  log = env.scratch + "preview.log";
+  EXPECT_EQ(0, RunLine("/autowash /log:" + slashed));
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << Log();
+  EXPECT_TRUE(LogHas("exit code: 0")) << Log();
+  EXPECT_EQ(std::string::npos, Log().find("would be removed")) << Log();
+}
+
+// TMP and TEMP "victim", started in the folder that holds the user's "victim":
+// the TEMP item leaves it alone and says why, and the run is code 1.
+TEST_F(Autowash, ATempThatIsNotAFullPathIsLeftAloneAndIsCodeOne) {
+  Set("ClearTemp", 1);
+  std::string victim = env.scratch + "victim\\";
+  CreateDirectoryA(victim.c_str(), nullptr);
+  ASSERT_TRUE(WriteFile(victim + "report.doc", "mine"));
+  SetEnvironmentVariableA("TMP", "victim");
+  SetEnvironmentVariableA("TEMP", "victim");
+  long code = Run("/autowash", env.scratch);
+  EXPECT_TRUE(FileExists(victim + "report.doc"));
+  EXPECT_EQ(1, code);
+  EXPECT_TRUE(LogHas("left alone: " + victim + " (TMP or TEMP is not a full path)")) << Log();
+}
+
+// A folder the walk cannot open (held without sharing): named in the preview's log
+// as out of reach, then left by the wash, named, and code 1; the rest is washed.
+TEST_F(Autowash, AFolderItCannotOpenIsNamedAndIsCodeOne) {
+  Set("ClearRecent", 1);
+  MakeRecent();
+  HANDLE held = CreateFileA((env.recent + "sub").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  EXPECT_EQ(0, Run("/autowash /preview"));
+  EXPECT_TRUE(LogHas("Recent documents: 2 files, 200 bytes, 1 registry entries would be removed; 1 could not be reached"))
+      << Log();
+  EXPECT_TRUE(LogHas("left: " + env.recent + "sub")) << Log();
+  EXPECT_EQ(1, Run("/autowash"));
+  CloseHandle(held);
+  EXPECT_TRUE(LogHas("left: " + env.recent + "sub")) << Log();
+  EXPECT_TRUE(LogHas("exit code: 1")) << Log();
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk"));
+  EXPECT_TRUE(FileExists(env.recent + "sub\\c.lnk"));
 }
 
 // Never two washes at once: while another holds the wash, nothing runs.

@@ -245,6 +245,37 @@ TEST_F(WashRun, ThePreviewListsWhatAWashWouldRemoveAndChangesNothing) {
   EXPECT_EQ(0u, Setting("ClearRecent")) << "a preview saves nothing";
 }
 
+// A folder the walk cannot open (another program holds it without sharing) is
+// neither skipped silently nor called a success: the preview names it, and the
+// run counts it as left, with its path.
+TEST_F(WashRun, AFolderTheWalkCannotOpenIsNamedInThePreviewAndTheSummary) {
+  Set("ClearRecent", 1);
+  MakeRecent();
+  HANDLE held = CreateFileA((env.recent + "sub").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, 1211);
+  HWND preview = WaitTop("#32770", "Wash Preview", proc.pid, 10000);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_EQ("A wash would delete 2 files (200 bytes) and remove 1 registry entries. Nothing has been changed. "
+            "Entries a wash could not reach: 1; the first: " + env.recent + "sub",
+            WindowText(GetDlgItem(preview, 1402)));
+  PostMessageA(preview, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(preview); }, 5000));
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  std::string summary = Answer(IDOK);
+  CloseHandle(held);
+  EXPECT_EQ("Wash finished. 1 errors occured. 0 warnings issued.", FirstLine(summary));
+  EXPECT_NE(std::string::npos, summary.find("Files deleted: 2 (200 bytes freed)")) << summary;
+  EXPECT_NE(std::string::npos, summary.find("Files that could not be deleted: 1; the first: " + env.recent + "sub"))
+      << summary;
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk"));
+  EXPECT_TRUE(FileExists(env.recent + "sub\\c.lnk"));
+}
+
 // Never two washes at once: a run while an unattended wash holds the wash says so.
 TEST_F(WashRun, ARunBesideAnotherWashSaysSoAndWashesNothing) {
   Set("ClearRecent", 1);

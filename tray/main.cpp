@@ -120,7 +120,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int showComma
   SeedFromClock();
   // An unattended wash runs without the program's window and beside a running one.
   int washed = 0;
-  if (RunUnattendedWashIfAsked(GetCommandLineA(), &washed)) return washed;
+  if (RunUnattendedWashIfAsked(GetCommandLineW(), &washed)) return washed;
   KeepLoweredCommandLine(arguments);
   if (LibHandleCommandLine(LoweredCommandLine)) return 0;
 

@@ -108,12 +108,12 @@ void RunBossKey();
 BOOL CALLBACK BossEnumProc(HWND window, LPARAM unused);
 
 // Picture collector: the one-shot timer of WMU_SETPICTURETIMER.
-constexpr int kFilePathChars = 520;
-constexpr int kKnownFolderChars = 1000;
 void CALLBACK PictureTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
-int MakePictureFolder(char* out, int outChars);  // the drop folder, created; 0 when none
-int GetKnownFolderPathA(char* out, int outChars, const GUID& folderId);  // 0 leaves out as it was
-void MoveFolderFiles(const char* source, const char* destination);
+// The drop folder (a literal path), created; false when there is none or a link stands in its place.
+bool MakePictureFolder(wchar_t* out, size_t cap);
+// Moves the plain files of the drop folder into the picture folder (literal paths),
+// never over a file of the same name.
+void MoveFolderFiles(const wchar_t* source, const wchar_t* destination);
 
 // Settings window: the page records for the library, the save of every open
 // page (on Apply of any page), and the elevated helper "qvuac.exe".

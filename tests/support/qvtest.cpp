@@ -92,21 +92,52 @@ void KillAll(const char* exeName, DWORD timeoutMs, const std::vector<DWORD>& spa
 
 bool IsRunning(const char* exeName) { return !ProcessIds(exeName).empty(); }
 
-void EmptyTree(const std::string& folder) {
-  ForEachEntry(folder, [&](const std::string& name, const WIN32_FIND_DATAA& found) {
-    std::string path = folder + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveTree(path + "\\");
-    } else {
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(path.c_str());
-    }
-  });
+std::wstring LongPath(const std::string& path) {
+  std::wstring wide(path.size() + 1, L'\0');
+  int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+  wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+  if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+  return wide.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC\\" + wide.substr(2) : L"\\\\?\\" + wide;
 }
+
+bool WriteFileW(const std::wstring& path, const std::string& bytes) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(h);
+  return ok && written == bytes.size();
+}
+
+bool ExistsW(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void EmptyTreeW(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring path = folder + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      RemoveDirectoryW(path.c_str());  // a link: never entered
+      DeleteFileW(path.c_str());
+    } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyTreeW(path + L"\\");
+      RemoveDirectoryW(path.c_str());
+    } else {
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+    }
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+}
+
+void EmptyTree(const std::string& folder) { EmptyTreeW(LongPath(folder)); }
 
 void RemoveTree(const std::string& folder) {
   EmptyTree(folder);
-  RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryW(LongPath(folder).c_str());
 }
 
 namespace {

@@ -92,9 +92,17 @@ bool FileExists(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool ReadFile(const std::string& path, std::string* bytes);
 std::string TempFolder();  // a fresh folder under %TEMP%, trailing backslash
-// Deletes everything in the folder (its name ends in a backslash); RemoveTree also the folder.
+// Deletes everything in the folder (its name ends in a backslash), names the code
+// page cannot spell and paths of any length included, links removed and never
+// entered; RemoveTree also the folder.
 void EmptyTree(const std::string& folder);
 void RemoveTree(const std::string& folder);
+// Wide files for names the code page cannot spell: the literal ("\\?\") form of a
+// full ANSI path, a file written, a name that exists, a folder (ending in "\") emptied.
+std::wstring LongPath(const std::string& path);
+bool WriteFileW(const std::wstring& path, const std::string& bytes);
+bool ExistsW(const std::wstring& path);
+void EmptyTreeW(const std::wstring& folder);
 // Calls fn(name, found) for every entry of the folder (its name ends in a
 // backslash) but "." and "..".
 template <typename F>

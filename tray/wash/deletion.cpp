@@ -1,46 +1,41 @@
 // Secure file deletion: the folder walk, the Windows/System guard, the shredder and the
 // handling of locked files (restart-time deletion and the report).
 //
-// Every file and folder met in a walk is addressed by its literal name
-// ("\\?\C:\..."), so that an entry named "nul" or "name." is that entry and not
-// the device or a sibling. What is overwritten is decided on the open handle:
-// only a plain disk file with a single name. Links are removed, never entered.
+// Every folder is walked by the one walk (common/treewalk.h): UTF-16 names as the
+// folder lists them, each folder held while its entries are handled, each entry
+// opened relative to its held folder and judged on that handle. A path given to
+// these routines in ANSI is converted once, exactly, or refused. What is
+// overwritten is decided on the open handle: only a plain disk file with a single
+// name. Links are removed, never entered.
 #include "tray/wash/deletion.h"
 
 #include <shlobj.h>
+
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <cwchar>
+#include <vector>
 
 #include "common/folderguard.h"
 #include "common/paths.h"
 #include "common/restartlist.h"
+#include "common/treewalk.h"
+#include "common/widepath.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/report.h"
 
 namespace {
 
 constexpr DWORD kShredBlock = 8192;
-constexpr size_t kLiteralChars = kDeletePathChars + kLiteralPrefixChars;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kShareNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr const char* kSessionManagerKey = "System\\CurrentControlSet\\Control\\Session Manager";
+// A file's size when the listing did not give it.
+constexpr unsigned long long kSizeUnknown = ~0ull;
 
 bool Stopping() { return StopRequested.load(std::memory_order_relaxed) != 0; }
 
-// A "*" or "?" in the path; the "?" of a literal path's "\\?\" prefix is none.
-bool HasWildcard(const char* s) {
-  if (strncmp(s, "\\\\?\\", 4) == 0) s += 4;
-  return strpbrk(s, "*?") != nullptr;
-}
-
-// The literal form of path for the system calls (see the top of this file).
-struct Literal {
-  char text[kLiteralChars];
-};
-Literal LiteralOf(const char* path) {
-  Literal l;
-  LiteralPath(path, l.text, sizeof l.text);
-  return l;
-}
+bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // The four File Delete Options, read when a walk (or a single file) begins: a
 // walk of many thousand files does not ask the registry for them at each file.
@@ -56,34 +51,30 @@ DeleteOptions ReadDeleteOptions() {
                        ReadSettingInt("QueueForNextRestart") != 0, ReadSettingInt("OverwriteLocked") != 0};
 }
 
-// A folder (ending in "\") is guarded when "NotWinOrSys" is 1 and it is the Windows or System folder.
-bool GuardedFolder(const char* folder, const DeleteOptions& options) {
-  if (!options.guardWinSys) return false;
-  char windows[MAX_PATH + 2] = {};
-  char system[MAX_PATH + 2] = {};
-  GetWindowsDirectoryA(windows, MAX_PATH);
-  GetSystemDirectoryA(system, MAX_PATH);
-  AddTrailingBackslash(windows, sizeof windows);
-  AddTrailingBackslash(system, sizeof system);
-  return _stricmp(folder, windows) == 0 || _stricmp(folder, system) == 0;
+// The literal full path of a path given in ANSI, converted once; false when the
+// code page does not convert it exactly or it is not a full path.
+bool LiteralOfAnsi(const char* path, std::vector<wchar_t>& literal) {
+  std::vector<wchar_t> wide(kLongPathChars);
+  literal.assign(kLongPathChars, 0);
+  return path && WideFromAnsi(path, wide.data(), wide.size()) &&
+         LiteralFullPath(wide.data(), literal.data(), literal.size());
+}
+
+// The shell's notices take the plain form of a path.
+void Notify(LONG event, const wchar_t* literal) {
+  std::vector<wchar_t> scratch(kLongPathChars);
+  const wchar_t* plain = PlainFormOf(literal, scratch.data(), scratch.size());
+  if (plain) SHChangeNotify(event, SHCNF_PATHW, plain, nullptr);
 }
 
 void FlushShellNotices() { SHChangeNotify(0, SHCNF_FLUSH, nullptr, nullptr); }
 
-// Clears the attributes that keep a file from being written or deleted (given as a
-// folder listing found them, or read now). A link keeps its own: setting attributes
-// through its name would change its target.
-void ClearAttributes(const char* literal, DWORD attributes = INVALID_FILE_ATTRIBUTES) {
-  constexpr DWORD kInTheWay = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  if (attributes == INVALID_FILE_ATTRIBUTES) attributes = GetFileAttributesA(literal);
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
-  if (attributes & kInTheWay) SetFileAttributesA(literal, FILE_ATTRIBUTE_NORMAL);
+// Something the deletion could not reach or remove: counted, with its path. A
+// preview only notes it (it may run beside a wash, whose counts it must not touch).
+void NoteLeft(const wchar_t* path) {
+  ReportLeft(DisplayText(path).c_str());
+  if (!IsPreview()) WashErrorCount.fetch_add(1, std::memory_order_relaxed);
 }
-
-// A file's size when a walk did not give it (only looked up while a report is kept).
-constexpr unsigned long long kSizeUnknown = ~0ull;
-
-int HandleFile(const char* path, DWORD attributes, unsigned long long size, const DeleteOptions& options);
 
 // Only a plain disk file with a single name may be overwritten: not a link or
 // other reparse point (its target lies elsewhere), not a file with further hard
@@ -96,71 +87,60 @@ bool IsPlainDiskFile(HANDLE file) {
   return info.nNumberOfLinks == 1;
 }
 
-bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
-
-// Deletes the files of folder (ending in "\") that match mask; ends when a file is guarded or a stop comes.
-void DeleteMatchingFiles(const char* folder, const char* mask, const DeleteOptions& options) {
-  char pattern[kDeletePathChars];
-  if (!JoinPath(pattern, sizeof pattern, folder, mask)) return;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(LiteralOf(pattern).text, &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    char file[kDeletePathChars];
-    if (!IsDotsEntry(found.cFileName) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        JoinPath(file, sizeof file, folder, found.cFileName)) {
-      unsigned long long size = (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-      if (Stopping() || !HandleFile(file, found.dwFileAttributes, size, options)) break;
-    }
-  } while (!Stopping() && FindNextFileA(find, &found));
-  FindClose(find);
-}
-
-void WalkFolder(const char* folder, const char* mask, int recurse, const DeleteOptions& options);
-
-// Walks the subfolders of folder with the same mask. A link (a junction or a directory
-// symbolic link) is never entered: only the link itself is removed, and only for "*.*".
-void WalkSubfolders(const char* folder, const char* mask, int recurse, const DeleteOptions& options) {
-  char pattern[kDeletePathChars];
-  if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(LiteralOf(pattern).text, &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  bool everything = _stricmp(mask, "*.*") == 0;
-  do {
-    if (IsDotsEntry(found.cFileName) || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    char sub[kDeletePathChars];
-    if (!JoinPath(sub, sizeof sub, folder, found.cFileName) || !AddTrailingBackslash(sub, sizeof sub)) continue;
-    bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (!link) WalkFolder(sub, mask, recurse, options);
-    if (everything && !Stopping() && !IsPreview()) {
-      if (RemoveDirectoryA(LiteralOf(sub).text)) SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, sub, nullptr);
-    }
-  } while (!Stopping() && FindNextFileA(find, &found));
-  FindClose(find);
-}
-
-// The files of folder (a full path ending in "\") that match mask, then with
-// recurse its subfolders; the shell is told once at the end.
-void WalkFolder(const char* folder, const char* mask, int recurse, const DeleteOptions& options) {
-  if (GuardedFolder(folder, options)) return;
-  DeleteMatchingFiles(folder, mask, options);
-  if (Stopping()) return;
-  if (recurse) {
-    char all[kDeletePathChars];
-    WIN32_FIND_DATAA probe;
-    if (!JoinPath(all, sizeof all, folder, "*.*")) return;
-    HANDLE find = FindFirstFileA(LiteralOf(all).text, &probe);
-    if (find == INVALID_HANDLE_VALUE) return;
-    FindClose(find);
-    WalkSubfolders(folder, mask, recurse, options);
+// The overwrite pass on an opened file: the 8192-byte block of pseudo-random bytes
+// written over the whole length (sizes beyond 4 GB included) from its start, then
+// flushed, so that the bytes reach the disk before the file is deleted. Sets
+// ContentsOverwritten only when the file's bytes were written.
+bool OverwriteOpened(HANDLE file) {
+  LARGE_INTEGER size, start = {};
+  if (!IsPlainDiskFile(file) || !GetFileSizeEx(file, &size) || !SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+    return false;
+  unsigned char block[kShredBlock];
+  for (unsigned char& b : block) b = static_cast<unsigned char>(NextRandom());
+  bool ok = true;
+  DWORD written;
+  unsigned long long length = static_cast<unsigned long long>(size.QuadPart);
+  for (unsigned long long i = 0, blocks = length >> 13; i < blocks; ++i) {
+    if (!WriteFile(file, block, kShredBlock, &written, nullptr) || written != kShredBlock) ok = false;
   }
-  FlushShellNotices();
+  DWORD rest = static_cast<DWORD>(length & (kShredBlock - 1));
+  if (!WriteFile(file, block, rest, &written, nullptr) || written != rest) ok = false;
+  if (ok && !FlushFileBuffers(file)) ok = false;
+  if (ok) ContentsOverwritten.store(1, std::memory_order_relaxed);
+  return ok;
 }
 
-void AppendReportPiece(char* report, size_t cap, const char* piece) {
-  size_t used = strlen(report);
-  if (used < cap) snprintf(report + used, cap - used, "%s ", piece);
+// Overwrites the entry name of the held folder in place; false when it cannot.
+bool OverwriteEntry(HANDLE folder, const wchar_t* name) {
+  DWORD error = 0;
+  HANDLE file = OpenInFolder(folder, name, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, kShareAll, FILE_NON_DIRECTORY_FILE,
+                             &error);
+  if (!file) return false;
+  bool done = OverwriteOpened(file);
+  CloseHandle(file);
+  return done;
+}
+
+enum FileOutcome { kFileDeleted, kFileGone, kFileStays };
+
+// Deletes the entry name of the held folder, decided on the opened entry (a link
+// goes as a link); with shred, a plain file is overwritten first through the same
+// handle. *size is read there when it was not known.
+FileOutcome DeleteEntry(HANDLE folder, const wchar_t* name, DWORD attributes, bool shred,
+                        unsigned long long* size, DWORD* error) {
+  ACCESS_MASK access = DELETE | FILE_READ_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) access |= FILE_WRITE_ATTRIBUTES;
+  HANDLE entry = nullptr;
+  if (shred && !(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
+    entry = OpenInFolder(folder, name, access | FILE_WRITE_DATA, kShareNoDelete, FILE_NON_DIRECTORY_FILE, error);
+  if (entry) OverwriteOpened(entry);  // a file that cannot be overwritten is still deleted
+  if (!entry) entry = OpenInFolder(folder, name, access, kShareAll, FILE_NON_DIRECTORY_FILE, error);
+  if (!entry) return IsGone(*error) ? kFileGone : kFileStays;
+  LARGE_INTEGER known;
+  if (*size == kSizeUnknown) *size = GetFileSizeEx(entry, &known) ? static_cast<unsigned long long>(known.QuadPart) : 0;
+  bool deleted = MarkDeleted(entry, error);
+  CloseHandle(entry);
+  return deleted ? kFileDeleted : kFileStays;
 }
 
 // The permission warning on NT when the Session Manager key cannot take values.
@@ -178,23 +158,31 @@ void WarnWithoutSessionManagerRights() {
   WashWarningCount.fetch_add(1, std::memory_order_relaxed);
 }
 
-int ScheduleForRestart(const char* path) {
+// Sets the file up for deletion at the next restart; the restart list of the
+// platforms outside NT takes only a path the code page spells exactly.
+int ScheduleForRestart(const wchar_t* literal) {
   if (!IsNtPlatform()) {
+    std::vector<char> ansi(wcslen(literal) * 2 + 8);
+    if (!AnsiForDisplay(literal, ansi.data(), ansi.size())) return 0;
     RestartReport how = {1, LibOwnerWindow, QuietReports() ? nullptr : ShowSystemError, &WashErrorCount};
-    return QueueRestartDeletion(path, how) != 0;
+    return QueueRestartDeletion(ansi.data(), how) != 0;
   }
   DWORD error = 0;
-  int scheduled = MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  int scheduled = MoveFileExW(literal, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
   if (!scheduled) error = GetLastError();
   WarnWithoutSessionManagerRights();
   if (!scheduled) SetLastError(error);
   return scheduled;
 }
 
-void ReportLockedFile(const char* path, int queue, int scheduled) {
+void AppendReportPiece(char* report, size_t cap, const char* piece) {
+  size_t used = strlen(report);
+  if (used < cap) snprintf(report + used, cap - used, "%s ", piece);
+}
+
+void ReportLockedFile(const char* path, int queue, int scheduled, DWORD error) {
   char report[4000] = {};
   char sentence[kDeletePathChars + 200];
-  DWORD error = GetLastError();
   snprintf(sentence, sizeof sentence,
            LibTranslate("Could not delete '%s' because it is locked.", LIB_TRANSLATE_FORMAT), path);
   AppendReportPiece(report, sizeof report, sentence);
@@ -215,152 +203,240 @@ void ReportLockedFile(const char* path, int queue, int scheduled) {
   if (!QuietReports()) ShowSystemError(LibOwnerWindow, report);
 }
 
-// Deletes the file by its literal name; true also when it is already gone
-// (another program, the user, or a single-item clearing removed it meanwhile). What
-// this deletion freed goes into the report.
-bool DeleteOrFindGone(const char* path, const char* literal, unsigned long long size) {
-  if (DeleteFileA(literal)) {
-    SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, path, nullptr);
+// One file (the entry name of the held folder, literal full path): the optional
+// shredding and the deletion; for a file that stays, the restart-time deletion,
+// the overwrite of a locked file and, with report, the report and the counts.
+// 1: deleted, or already gone; 0: it stays.
+int DeleteFileOfWash(HANDLE folder, const wchar_t* name, const wchar_t* path, DWORD attributes,
+                     unsigned long long size, const DeleteOptions& options, bool shred, int report) {
+  DWORD error = 0;
+  FileOutcome outcome = DeleteEntry(folder, name, attributes, shred, &size, &error);
+  if (outcome == kFileStays) {
+    int scheduled = options.queue ? ScheduleForRestart(path) : 0;
+    if (!options.shred && options.overwriteLocked) OverwriteEntry(folder, name);
+    outcome = DeleteEntry(folder, name, attributes, false, &size, &error);
+    if (outcome == kFileStays) {
+      if (!report) return 0;
+      ReportLockedFile(DisplayText(path).c_str(), options.queue, scheduled, error);
+      (scheduled ? WashLockedCount : WashErrorCount).fetch_add(1, std::memory_order_relaxed);
+      if (scheduled) ReportScheduled();
+      else ReportLeft(DisplayText(path).c_str());
+      return 0;
+    }
+  }
+  if (outcome == kFileDeleted) {
+    Notify(SHCNE_DELETE, path);
     ReportFile(size == kSizeUnknown ? 0 : size);
-    return true;
   }
-  return IsGone(GetLastError());
-}
-
-// The size of a file when a report wants it and no walk gave it.
-unsigned long long SizeOf(const char* literal, unsigned long long known) {
-  if (known != kSizeUnknown || !ActiveReport()) return known;
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(literal, GetFileExInfoStandard, &data)) return 0;
-  return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-// The overwrite pass, without looking at a stop request: a file whose handling has
-// begun is finished (overwritten and deleted), never left overwritten but still there.
-int OverwriteNow(const char* path) {
-  Literal literal = LiteralOf(path);
-  if (!path[0] || GetFileAttributesA(literal.text) == INVALID_FILE_ATTRIBUTES) {
-    ContentsOverwritten.store(1, std::memory_order_relaxed);
-    return 1;
-  }
-  ClearAttributes(literal.text);
-  HANDLE file = CreateFileA(literal.text, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  if (!IsPlainDiskFile(file)) {
-    CloseHandle(file);
-    return 0;
-  }
-  SetLastError(NO_ERROR);
-  DWORD size = GetFileSize(file, nullptr);
-  if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {  // a failed pass, not 4 GB of writes
-    CloseHandle(file);
-    return 0;
-  }
-  unsigned char block[kShredBlock];
-  for (unsigned char& b : block) b = static_cast<unsigned char>(NextRandom());
-  bool ok = true;
-  DWORD written;
-  for (DWORD i = 0; i < (size >> 13); ++i) {
-    if (!WriteFile(file, block, kShredBlock, &written, nullptr) || written != kShredBlock) ok = false;
-  }
-  DWORD rest = size & (kShredBlock - 1);
-  if (!WriteFile(file, block, rest, &written, nullptr) || written != rest) ok = false;
-  // The bytes must reach the disk before the file is deleted, or the system may drop them.
-  if (ok && !FlushFileBuffers(file)) ok = false;
-  CloseHandle(file);
-  if (!ok) return 0;
-  ContentsOverwritten.store(1, std::memory_order_relaxed);
   return 1;
 }
 
-// Deletion, restart-time deletion and the report, without looking at a stop request.
-int DeleteOrScheduleNow(const char* path, int report, const DeleteOptions& options,
-                        DWORD attributes = INVALID_FILE_ATTRIBUTES, unsigned long long size = kSizeUnknown) {
-  Literal literal = LiteralOf(path);
-  size = SizeOf(literal.text, size);
-  ClearAttributes(literal.text, attributes);
-  if (DeleteOrFindGone(path, literal.text, size)) return 1;
-  int queue = options.queue;
-  int scheduled = queue ? ScheduleForRestart(path) : 0;
-  if (!options.shred && options.overwriteLocked) OverwriteNow(path);
-  if (DeleteOrFindGone(path, literal.text, size)) return 1;
-  if (!report) return 0;
-  ReportLockedFile(path, queue, scheduled);
-  (scheduled ? WashLockedCount : WashErrorCount).fetch_add(1, std::memory_order_relaxed);
-  if (scheduled) ReportScheduled();
-  else ReportLeft(path);
-  return 0;
+// ---- A file given by its path: its folder held, the file opened in it.
+
+struct HeldFile {
+  std::vector<wchar_t> path;  // literal full path
+  HANDLE folder;              // the held folder it lies in; null when there is none
+  const wchar_t* name;        // its name in path
+  bool refused;               // not a path these routines take (not full, not exact, a device)
+};
+
+// The file's literal path is in held.path (when it could be made).
+void HoldLiteral(HeldFile& held) {
+  if (held.refused || !IsBelowLiteralRoot(held.path.data())) {
+    held.refused = true;
+    return;
+  }
+  wchar_t* last = wcsrchr(held.path.data(), L'\\');
+  held.name = last + 1;
+  if (!*held.name) {  // a folder's path, not a file's
+    held.refused = true;
+    return;
+  }
+  std::wstring folder(held.path.data(), static_cast<size_t>(last - held.path.data()));
+  if (LiteralRootLength(held.path.data()) == folder.size() + 1) folder += L'\\';  // a file in a root
+  DWORD error = 0;
+  held.folder = OpenHeldFolder(folder.c_str(), false, &error);
 }
 
-// One file: the guard, then (whatever a stop asks from here on: the walk ends after
-// it) the optional shredding and the deletion. 0 when the file's folder is guarded.
-int HandleFile(const char* path, DWORD attributes, unsigned long long size, const DeleteOptions& options) {
-  if (options.guardWinSys) {
-    char folder[kDeletePathChars];
-    if (!FolderPart(folder, sizeof folder, path)) return 0;
-    if (GuardedFolder(folder, options)) return 0;
+HeldFile HoldFile(const char* path) {
+  HeldFile held = {{}, nullptr, nullptr, false};
+  held.refused = !LiteralOfAnsi(path, held.path);
+  HoldLiteral(held);
+  return held;
+}
+
+HeldFile HoldFileW(const wchar_t* literal) {
+  HeldFile held = {std::vector<wchar_t>(literal, literal + wcslen(literal) + 1), nullptr, nullptr, false};
+  HoldLiteral(held);
+  return held;
+}
+
+void Release(HeldFile& held) {
+  if (held.folder) CloseHandle(held.folder);
+  held.folder = nullptr;
+}
+
+// The held folder is the Windows or the System folder (by what it is).
+bool IsWindowsOrSystemFolder(HANDLE folder) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(folder, &info)) return true;
+  wchar_t windows[MAX_PATH] = {}, system[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  GetSystemDirectoryW(system, MAX_PATH);
+  for (const wchar_t* known : {windows, system}) {
+    FolderId id;
+    if (known[0] && ReadFolderIdW(known, &id) && id.volume == info.dwVolumeSerialNumber &&
+        id.indexHigh == info.nFileIndexHigh && id.indexLow == info.nFileIndexLow)
+      return true;
   }
+  return false;
+}
+
+unsigned long long SizeInFolder(HANDLE folder, const wchar_t* name) {
+  DWORD error = 0;
+  HANDLE entry = OpenInFolder(folder, name, FILE_READ_ATTRIBUTES, kShareAll, FILE_NON_DIRECTORY_FILE, &error);
+  LARGE_INTEGER size = {};
+  if (entry) {
+    GetFileSizeEx(entry, &size);
+    CloseHandle(entry);
+  }
+  return static_cast<unsigned long long>(size.QuadPart);
+}
+
+// ---- The walk of a wash.
+
+struct WashWalk {
+  DeleteOptions options;
+};
+
+bool WalkFile(void* context, const WalkEntry& entry) {
+  const WashWalk* walk = static_cast<const WashWalk*>(context);
   if (IsPreview()) {  // the same walk, only looking: what would go
-    ReportFile(SizeOf(LiteralOf(path).text, size));
-    return 1;
+    ReportFile(entry.size);
+    return true;
   }
   ContentsOverwritten.store(0, std::memory_order_relaxed);
-  if (options.shred) {
-    OverwriteNow(path);
-    attributes = INVALID_FILE_ATTRIBUTES;  // the pass may have cleared them
+  // Whatever a stop asks from here on: a file whose handling has begun is finished
+  // (overwritten and deleted), never left overwritten but still there.
+  DeleteFileOfWash(entry.folder, entry.name, entry.path, entry.attributes, entry.size, walk->options,
+                   walk->options.shred, 1);
+  return true;
+}
+
+void WalkLeft(void*, const wchar_t* path, DWORD) { NoteLeft(path); }
+void WalkRemoved(void*, const wchar_t* path) { Notify(SHCNE_RMDIR, path); }
+bool WalkStopping(void*) { return Stopping(); }
+
+bool HasWildcard(const wchar_t* literal) { return wcspbrk(literal + 4, L"*?") != nullptr; }
+
+// One file given by its path (as typed, for a report when it is refused): the
+// guard of the Windows and System folders, then the shredding and the deletion.
+// 0 when its folder is guarded, else 1.
+int SecureDeleteHeld(HeldFile& held, const char* typed) {
+  DeleteOptions options = ReadDeleteOptions();
+  if (held.refused) {
+    ReportLeft(typed);
+    if (!IsPreview()) WashErrorCount.fetch_add(1, std::memory_order_relaxed);
+  } else if (held.folder && options.guardWinSys && IsWindowsOrSystemFolder(held.folder)) {
+    return 0;
+  } else if (held.folder && IsPreview()) {
+    ReportFile(SizeInFolder(held.folder, held.name));
+  } else if (held.folder) {
+    ContentsOverwritten.store(0, std::memory_order_relaxed);
+    DeleteFileOfWash(held.folder, held.name, held.path.data(), INVALID_FILE_ATTRIBUTES, kSizeUnknown, options,
+                     options.shred, 1);
   }
-  DeleteOrScheduleNow(path, 1, options, attributes, size);
   return 1;
 }
 
 }  // namespace
 
-// A preview changes nothing, whichever routine it reaches.
-int OverwriteFile(const char* path) { return Stopping() ? 0 : IsPreview() ? 1 : OverwriteNow(path); }
+int OverwriteFile(const char* path) {
+  if (Stopping()) return 0;
+  if (IsPreview()) return 1;  // a preview changes nothing
+  HeldFile held = HoldFile(path);
+  if (held.refused) return 0;
+  int result = 1;  // no such file: nothing to overwrite
+  if (held.folder) {
+    DWORD error = 0;
+    HANDLE file = OpenInFolder(held.folder, held.name, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, kShareNoDelete,
+                               FILE_NON_DIRECTORY_FILE, &error);
+    if (file) {
+      result = OverwriteOpened(file) ? 1 : 0;
+      CloseHandle(file);
+    } else if (!IsGone(error)) {
+      result = 0;
+    }
+  }
+  Release(held);
+  return result;
+}
 
 int DeleteOrScheduleFile(const char* path, int report) {
   if (Stopping()) return 0;
-  if (IsPreview()) {
-    ReportFile(SizeOf(LiteralOf(path).text, kSizeUnknown));
-    return 1;
+  HeldFile held = HoldFile(path);
+  int result = 1;  // no folder, no file: already gone
+  if (held.refused) {
+    result = 0;
+  } else if (held.folder && IsPreview()) {
+    ReportFile(SizeInFolder(held.folder, held.name));
+  } else if (held.folder) {
+    result = DeleteFileOfWash(held.folder, held.name, held.path.data(), INVALID_FILE_ATTRIBUTES, kSizeUnknown,
+                              ReadDeleteOptions(), false, report);
   }
-  return DeleteOrScheduleNow(path, report, ReadDeleteOptions());
+  Release(held);
+  return result;
 }
 
 int SecureDeleteFile(const char* path) {
   if (Stopping()) return 0;
-  return HandleFile(path, INVALID_FILE_ATTRIBUTES, kSizeUnknown, ReadDeleteOptions());
+  HeldFile held = HoldFile(path);
+  int result = SecureDeleteHeld(held, path);
+  Release(held);
+  return result;
+}
+
+EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse) {
+  if (!path || !path[0]) return kEmptyNothing;
+  // The full form first: a drive-relative "C:" or a bare "*.tmp" would otherwise
+  // name the current folder or the root of the current drive: refused.
+  std::vector<wchar_t> literal(kLongPathChars);
+  if (!LiteralFullPath(path, literal.data(), literal.size())) return kEmptyRefused;
+  std::wstring folder = literal.data();
+  std::wstring mask = L"*.*";
+  if (HasWildcard(literal.data())) {
+    // Wildcards are accepted in the last component only.
+    mask = WideNamePart(literal.data());
+    folder.resize(folder.size() - mask.size());
+    if (HasWildcard(folder.c_str())) return kEmptyRefused;
+  } else {
+    DWORD attributes = GetFileAttributesW(literal.data());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return kEmptyNothing;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      if (Stopping()) return kEmptyStopped;
+      HeldFile held = HoldFileW(literal.data());
+      SecureDeleteHeld(held, DisplayText(literal.data()).c_str());
+      Release(held);
+      FlushShellNotices();
+      return kEmptied;
+    }
+  }
+  // Never a root, never a folder of Windows or of a user, whatever the settings say.
+  if (!IsBelowLiteralRoot(folder.c_str()) || IsProtectedFolderW(folder.c_str())) return kEmptyRefused;
+  WashWalk walk = {ReadDeleteOptions()};
+  bool everything = mask == L"*.*" || mask == L"*";
+  WalkRules rules = {mask.c_str(), recurse ? kWalkAnyDepth : 0, recurse && everything, false, IsPreview(), false,
+                     WalkFile, WalkLeft, WalkRemoved, WalkStopping, &walk};
+  WalkResult result = WalkTree(folder.c_str(), rules);
+  if (Stopping()) return kEmptyStopped;
+  FlushShellNotices();
+  if (result == kWalkNoFolder) return kEmptyNothing;
+  return result == kWalkRefused ? kEmptyRefused : kEmptied;
 }
 
 void EmptyFolder(char* path, int recurse) {
   if (!path[0] || strnlen(path, kDeletePathChars) >= kDeletePathChars) return;
-  // The full form first: a drive-relative "C:" or a bare "*.tmp" would otherwise
-  // name the current folder or the root of the current drive. Roots are never emptied.
-  char full[kDeletePathChars];
-  if (!MakeFullPath(path, full, sizeof full)) return;
-  memcpy(path, full, strlen(full) + 1);
-  char folder[kDeletePathChars];
-  char mask[kDeletePathChars];
-  if (!HasWildcard(path)) {
-    DWORD attributes = GetFileAttributesA(LiteralOf(path).text);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      SecureDeleteFile(path);
-      FlushShellNotices();
-      return;
-    }
-    if (!IsBelowRoot(path) || !AddTrailingBackslash(path, kDeletePathChars)) return;
-    snprintf(folder, sizeof folder, "%s", path);
-    snprintf(mask, sizeof mask, "%s", "*.*");
-  } else {
-    // Wildcards are accepted in the last component only.
-    snprintf(mask, sizeof mask, "%s", FileNamePart(path));
-    if (!FolderPart(folder, sizeof folder, path) || HasWildcard(folder) || !HasWildcard(mask)) return;
-    if (!IsBelowRoot(folder)) return;
-    memcpy(path, folder, strlen(folder) + 1);
-  }
-  // Never a folder of Windows or of a user, whatever the settings say.
-  if (IsProtectedFolder(folder)) return;
-  WalkFolder(folder, mask, recurse, ReadDeleteOptions());
+  std::vector<wchar_t> wide(kLongPathChars);
+  if (!WideFromAnsi(path, wide.data(), wide.size())) return;  // not a path the code page spells: refused
+  EmptyFolderW(wide.data(), recurse);
 }

@@ -4,11 +4,22 @@
 constexpr int kDeletePathChars = 520;  // every path buffer of these routines
 
 // Empties a folder (subfolders with recurse; emptied subfolders removed only for "*.*"),
-// deletes a single file, or deletes the files matching a mask in the last component.
-// The path is made full first; a relative path, a volume or share root and a
-// folder the folder guard protects (common/folderguard.h) are refused.
-// path is a kDeletePathChars buffer that is changed in place: pass a scratch copy.
+// deletes a single file, or deletes the files matching a mask in the last component,
+// through the one folder walk (common/treewalk.h). The path is made full first; a
+// relative path, a volume or share root, a folder the folder guard protects
+// (common/folderguard.h) and an ANSI path the code page does not convert exactly are
+// refused. Every entry that could not be reached or deleted is counted as left
+// (WashErrorCount and the thread's report) with its path.
+// path is a kDeletePathChars buffer (which it may change: pass a scratch copy).
 void EmptyFolder(char* path, int recurse);
+// The same for a wide path (the folders the items wash come from the wide functions).
+enum EmptyOutcome {
+  kEmptied,       // walked (what could not be deleted is counted and reported)
+  kEmptyNothing,  // nothing there
+  kEmptyRefused,  // a root, a relative path, a folder the guard protects, or one that cannot be held
+  kEmptyStopped   // a stop ended it
+};
+EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse);
 // 0: stop requested or the file lies in a guarded folder (callers leave their loops); else 1.
 int SecureDeleteFile(const char* path);
 // 1: deleted, also when it was already gone; 0: not deleted (reported and counted when

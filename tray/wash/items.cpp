@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "common/folderguard.h"
 #include "common/paths.h"
+#include "common/widepath.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/deletion.h"
 #include "tray/wash/report.h"
@@ -31,7 +33,6 @@ const WashItem kWashItems[kWashItemCount] = {
 namespace {
 
 constexpr const char* kExplorerKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-constexpr const char* kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr const char* kSearchBarKey =
     "Software\\Microsoft\\Internet Explorer\\Explorer Bars\\{C4EE31F3-4768-11D2-BE5C-00A0C9A83DA1}";
 
@@ -88,53 +89,67 @@ void DeleteSubkey(const char* key, const char* subkey) {
 // What only the browser clears, through its Internet Options; a preview says so.
 void ReportBrowser(const char* what) { ReportTarget(kTargetBrowser, what); }
 
-bool IsFolder(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
+bool IsFolder(const wchar_t* path) {
+  DWORD attributes = GetFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A special folder's path (kDeletePathChars buffer, zero-filled); empty when it cannot be had.
-void SpecialFolder(int csidl, char* path) {
-  memset(path, 0, kDeletePathChars);
+// A special folder's path (kFolderChars buffer, zero-filled); empty when it cannot be had.
+constexpr size_t kFolderChars = MAX_PATH * 2;
+void SpecialFolder(int csidl, wchar_t* path) {
+  memset(path, 0, kFolderChars * sizeof(wchar_t));
   LPITEMIDLIST list = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list) return;
-  if (!SHGetPathFromIDListA(list, path)) path[0] = 0;
+  if (!SHGetPathFromIDListW(list, path)) path[0] = 0;
   LibFreeIdList(list);
 }
 
 // The special folder, or, when it is empty or missing, the "Shell Folders" value.
-void FolderWithFallback(int csidl, const char* valueName, char* path) {
+void FolderWithFallback(int csidl, const wchar_t* valueName, wchar_t* path) {
   SpecialFolder(csidl, path);
-  if (path[0] && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return;
-  memset(path, 0, kDeletePathChars);
-  if (!LibRegReadValue(HKEY_CURRENT_USER, kShellFoldersKey, valueName, path, MAX_PATH)) path[0] = 0;
-  path[MAX_PATH - 1] = 0;
+  if (path[0] && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return;
+  memset(path, 0, kFolderChars * sizeof(wchar_t));
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+                    KEY_READ, &key) != ERROR_SUCCESS)
+    return;
+  DWORD type = 0, size = (kFolderChars - 1) * sizeof(wchar_t);
+  if (RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    size = 0;
+  path[size / sizeof(wchar_t)] = 0;
+  RegCloseKey(key);
 }
 
-// A folder that the guard protects is left alone, and the run says so.
-bool LeftAloneWhenProtected(const char* path) {
-  if (!IsProtectedFolder(path)) return false;
-  NoteFolderLeftAlone(path, kLeftProtected);
-  return true;
-}
+void LeaveAlone(const wchar_t* path, LeftAloneReason reason) { NoteFolderLeftAlone(DisplayText(path).c_str(), reason); }
 
 // Empties the folder with everything below it (the deletion routines refuse roots
-// and relative paths, so a damaged value empties nothing).
-void EmptyIfFolder(char* path, bool mustBeFolder) {
+// and relative paths, so a damaged value empties nothing). A folder that the guard
+// protects, or that the walk finds protected on the folder it holds, is left
+// alone, and the run says so.
+void EmptyIfFolder(const wchar_t* path, bool mustBeFolder) {
   if (!path[0]) return;
-  if (mustBeFolder ? !IsFolder(path) : GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
-  if (LeftAloneWhenProtected(path)) return;
-  ReportTarget(kTargetFolder, path);
-  EmptyFolder(path, 1);
+  if (mustBeFolder ? !IsFolder(path) : GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return;
+  if (IsProtectedFolderW(path)) {
+    LeaveAlone(path, kLeftProtected);
+    return;
+  }
+  ReportTarget(kTargetFolder, DisplayText(path).c_str());
+  if (EmptyFolderW(path, 1) == kEmptyRefused) LeaveAlone(path, kLeftProtected);
 }
 
-// GetTempPath's folder is a temporary folder only when TMP or TEMP named it;
-// without both it is the profile or the Windows folder.
-bool TempFromVariables() {
-  char value[4];
-  for (const char* name : {"TMP", "TEMP"})
-    if (GetEnvironmentVariableA(name, value, sizeof value) > 0) return true;
-  return false;
+// GetTempPath's folder is a temporary folder only when TMP or TEMP named it (the
+// first of them that is set is the one it takes); without both it is the profile
+// or the Windows folder. A value that is not a full path ("tmp", "D:") names a
+// folder relative to wherever the program was started.
+LeftAloneReason TempFolderVerdict() {
+  for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+    std::vector<wchar_t> value(kLongPathChars);
+    DWORD n = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (n == 0 || n >= value.size()) continue;
+    return IsFullPathText(value.data()) ? kLeftNothing : kLeftRelative;
+  }
+  return kLeftNotTemporary;
 }
 
 // ---- The Internet Options sheet.
@@ -211,7 +226,7 @@ void WashRecentDocs() {
     ReportKey(kRecentDocs, nullptr);
     if (IsPreview() || LibRegDeleteTree(HKEY_CURRENT_USER, kRecentDocs, 1)) ReportEntry();
   }
-  char path[kDeletePathChars];
+  wchar_t path[kFolderChars];
   SpecialFolder(CSIDL_RECENT, path);
   EmptyIfFolder(path, true);
 }
@@ -226,15 +241,17 @@ void WashFindMru() {
 
 void WashTempFolders() {
   LookUpProgress(3);
-  char path[kDeletePathChars] = {};
-  DWORD n = GetTempPathA(MAX_PATH, path);
-  if (n == 0 || n >= MAX_PATH) path[0] = 0;
-  if (path[0] && !TempFromVariables()) NoteFolderLeftAlone(path, kLeftNotTemporary);
-  else EmptyIfFolder(path, true);
-  memset(path, 0, sizeof path);
-  UINT w = GetWindowsDirectoryA(path, MAX_PATH);
-  if (w == 0 || w >= MAX_PATH || !JoinPath(path, sizeof path, path, "temp")) return;
-  EmptyIfFolder(path, true);
+  std::vector<wchar_t> path(kLongPathChars);
+  DWORD n = GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+  if (n > 0 && n < path.size()) {
+    LeftAloneReason verdict = TempFolderVerdict();
+    if (verdict != kLeftNothing) LeaveAlone(path.data(), verdict);
+    else EmptyIfFolder(path.data(), true);
+  }
+  wchar_t windows[MAX_PATH] = {};
+  UINT w = GetWindowsDirectoryW(windows, MAX_PATH);
+  if (w == 0 || w >= MAX_PATH || !JoinWide(path.data(), path.size(), windows, L"temp")) return;
+  EmptyIfFolder(path.data(), true);
 }
 
 void WashTypedUrls() {
@@ -244,8 +261,8 @@ void WashTypedUrls() {
 
 void WashIeHistory() {
   LookUpProgress(5);
-  char path[kDeletePathChars];
-  FolderWithFallback(CSIDL_HISTORY, "History", path);
+  wchar_t path[kFolderChars];
+  FolderWithFallback(CSIDL_HISTORY, L"History", path);
   EmptyIfFolder(path, true);
   ReportBrowser(LibTranslate("The browser clears its own history", 1));
   if (IsPreview()) return;  // the browser is not asked to clear anything
@@ -292,8 +309,8 @@ void WashAutoComplete() {
 
 void WashIeCache() {
   LookUpProgress(7);
-  char path[kDeletePathChars];
-  FolderWithFallback(CSIDL_INTERNET_CACHE, "Cache", path);
+  wchar_t path[kFolderChars];
+  FolderWithFallback(CSIDL_INTERNET_CACHE, L"Cache", path);
   EmptyIfFolder(path, false);
   ReportBrowser(LibTranslate("The browser clears its own cache", 1));
   if (IsPreview()) return;
@@ -311,25 +328,15 @@ void WashIeCache() {
 // Only the files lying directly in the Cookies folder; its subfolders stay.
 void WashIeCookies() {
   LookUpProgress(8);
-  char path[kDeletePathChars];
-  FolderWithFallback(CSIDL_COOKIES, "Cookies", path);
-  char folder[kDeletePathChars];
-  if (!path[0] || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
-  if (!MakeFullPath(path, folder, sizeof folder) || !IsBelowRoot(folder)) return;  // never a root
-  if (LeftAloneWhenProtected(folder) || !AddTrailingBackslash(folder, sizeof folder)) return;
-  ReportTarget(kTargetFolder, folder);
-  char pattern[kDeletePathChars];
-  if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(pattern, &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (IsDotsEntry(found.cFileName) || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    char file[kDeletePathChars];
-    if (!JoinPath(file, sizeof file, folder, found.cFileName)) continue;
-    if (!SecureDeleteFile(file)) break;
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+  wchar_t path[kFolderChars];
+  FolderWithFallback(CSIDL_COOKIES, L"Cookies", path);
+  if (!path[0] || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return;
+  if (IsProtectedFolderW(path)) {
+    LeaveAlone(path, kLeftProtected);
+    return;
+  }
+  ReportTarget(kTargetFolder, DisplayText(path).c_str());
+  if (EmptyFolderW(path, 0) == kEmptyRefused) LeaveAlone(path, kLeftProtected);  // a root or relative: nothing
 }
 
 void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason) {
@@ -339,6 +346,7 @@ void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason) {
 
 const char* LeftAloneReasonText(int reason, bool translated) {
   const char* text = reason == kLeftNotTemporary ? LIB_TEXT("TMP and TEMP are not set, so it is not a temporary folder")
+                     : reason == kLeftRelative   ? LIB_TEXT("TMP or TEMP is not a full path")
                                                  : LIB_TEXT("it is a folder of Windows or of a user");
   return translated ? LibTranslate(text, 1) : text;
 }

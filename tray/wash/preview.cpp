@@ -119,12 +119,19 @@ void FillRows(HWND list) {
 
 void SetTotal(HWND dialog) {
   WashTotals totals = TotalsOf(*Shown);
-  char size[64], text[600];
+  char size[64], text[MAX_PATH * 3];
   FormatBytes(totals.bytes, size, sizeof size);
   snprintf(text, sizeof text,
            LibTranslate("A wash would delete %u files (%s) and remove %u registry entries. Nothing has been changed.",
                         1 | LIB_TRANSLATE_FORMAT),
            totals.files, size, totals.entries);
+  if (totals.left) {  // what the walk could not reach, a wash would leave
+    char left[MAX_PATH * 2];
+    snprintf(left, sizeof left, LibTranslate("Entries a wash could not reach: %u; the first: %s", 1 | LIB_TRANSLATE_FORMAT),
+             totals.left, Shown->leftFiles.empty() ? "" : Shown->leftFiles.front().c_str());
+    size_t used = strlen(text);
+    snprintf(text + used, sizeof text - used, " %s", left);
+  }
   SetDlgItemTextA(dialog, IDC_PREVIEWTOTAL, text);
 }
 

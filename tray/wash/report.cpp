@@ -161,8 +161,8 @@ const char* ItemName(int item, bool translated) {
   return translated ? LibTranslate(kWashItems[item].name, 1) : kWashItems[item].name;
 }
 
-bool WriteWashLog(const char* path, const WashReport& report, int exitCode, const char* note) {
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+bool WriteWashLog(const wchar_t* path, const WashReport& report, int exitCode, const char* note) {
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -175,15 +175,18 @@ bool WriteWashLog(const char* path, const WashReport& report, int exitCode, cons
     bool any = false, browser = false;
     WashTotals t = ItemTotals(report, item, &any, &browser);
     if (!any) continue;
-    if (report.preview)
+    if (report.preview) {
       snprintf(line, sizeof line, "%s: %u files, %llu bytes, %u registry entries would be removed%s", ItemName(item, false),
                t.files, t.bytes, t.entries, browser ? "; the browser would clear its own data" : "");
-    else
+      size_t used = strlen(line);
+      if (t.left) snprintf(line + used, sizeof line - used, "; %u could not be reached", t.left);
+    } else {
       snprintf(line, sizeof line,
                "%s: %u files deleted, %llu bytes freed, %u scheduled for the next restart, %u left, %u registry "
                "entries removed%s",
                ItemName(item, false), t.files, t.bytes, t.scheduled, t.left, t.entries,
                browser ? "; the browser was asked to clear its own data" : "");
+    }
     WriteLine(file, line);
   }
   for (const WashTarget& t : report.targets) {

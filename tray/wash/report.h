@@ -71,6 +71,7 @@ bool QuietReports();
 // The item's name for people ("Temporary folders"), translated or in English.
 const char* ItemName(int item, bool translated);
 // The plain-text log of an unattended wash: one line per item with its counts, one
-// per folder left alone, one per file left, why no wash ran (note, when given) and
-// the exit code. False when it cannot be written.
-bool WriteWashLog(const char* path, const WashReport& report, int exitCode, const char* note);
+// per folder left alone, one per file or folder left (in a preview: that a wash
+// could not reach), why no wash ran (note, when given) and the exit code. False
+// when it cannot be written.
+bool WriteWashLog(const wchar_t* path, const WashReport& report, int exitCode, const char* note);

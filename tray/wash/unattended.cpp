@@ -6,6 +6,7 @@
 // left or scheduled for the next restart, 2 no wash could run (nothing ticked,
 // another wash running).
 #include <ole2.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -20,29 +21,28 @@ namespace {
 constexpr int kAllWashed = 0;
 constexpr int kSomethingLeft = 1;
 constexpr int kNoWash = 2;
-constexpr size_t kLogPathChars = MAX_PATH * 2;
 
-// The value of "/log:" as typed (its case kept): a quoted path up to the closing
-// quote, else up to the next blank. Empty when there is none or it does not fit.
-void LogPathOf(const char* line, char* out, size_t cap) {
-  out[0] = 0;
-  const char* at = nullptr;
-  for (const char* p = line; *p && !at; ++p)
-    if (_strnicmp(p, "/log:", 5) == 0) at = p + 5;
-  if (!at) return;
-  const char* end;
-  if (*at == '"') {
-    ++at;
-    end = strchr(at, '"');
-    if (!end) end = at + strlen(at);
-  } else {
-    end = at;
-    while (*end && *end != ' ' && *end != '\t') ++end;
+// The switches of an unattended wash: each a whole argument of its own, as the
+// system splits a command line ("/preview" inside a log path is no switch).
+struct UnattendedSwitches {
+  bool autowash;
+  bool preview;
+  std::wstring log;  // the value of "/log:" (its quotes removed); empty when none
+};
+
+UnattendedSwitches SwitchesOf(const wchar_t* commandLine) {
+  UnattendedSwitches found = {false, false, L""};
+  int count = 0;
+  LPWSTR* arguments = commandLine && commandLine[0] ? CommandLineToArgvW(commandLine, &count) : nullptr;
+  if (!arguments) return found;
+  for (int i = 1; i < count; ++i) {  // the first is the program
+    const wchar_t* a = arguments[i];
+    if (lstrcmpiW(a, L"/autowash") == 0) found.autowash = true;
+    else if (lstrcmpiW(a, L"/preview") == 0) found.preview = true;
+    else if (_wcsnicmp(a, L"/log:", 5) == 0) found.log = a + 5;
   }
-  size_t n = static_cast<size_t>(end - at);
-  if (n == 0 || n + 1 > cap) return;  // refused, never cut to another file
-  memcpy(out, at, n);
-  out[n] = 0;
+  LocalFree(arguments);
+  return found;
 }
 
 bool AnyItemTicked() {
@@ -76,7 +76,7 @@ int ExitCodeOf(const WashReport& report) {
   return left ? kSomethingLeft : kAllWashed;
 }
 
-int UnattendedWash(bool preview, const char* logPath) {
+int UnattendedWash(bool preview, const wchar_t* logPath) {
   WashReport report{preview, {}, {}};
   const char* note = nullptr;
   HANDLE lock = nullptr;
@@ -100,13 +100,9 @@ int UnattendedWash(bool preview, const char* logPath) {
 
 }  // namespace
 
-bool RunUnattendedWashIfAsked(const char* commandLine, int* exitCode) {
-  std::string lowered = commandLine ? commandLine : "";
-  if (lowered.empty()) return false;
-  CharLowerA(&lowered[0]);
-  if (lowered.find("/autowash") == std::string::npos) return false;
-  char logPath[kLogPathChars];
-  LogPathOf(commandLine, logPath, sizeof logPath);
-  *exitCode = UnattendedWash(lowered.find("/preview") != std::string::npos, logPath);
+bool RunUnattendedWashIfAsked(const wchar_t* commandLine, int* exitCode) {
+  UnattendedSwitches switches = SwitchesOf(commandLine);
+  if (!switches.autowash) return false;
+  *exitCode = UnattendedWash(switches.preview, switches.log.c_str());
   return true;
 }

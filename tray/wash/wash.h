@@ -33,7 +33,9 @@ constexpr int kHistoryItem = 5;  // HistoryInRun is set just before it runs in a
 // Folders an item leaves alone: a folder the folder guard protects, and a "temporary"
 // folder that TMP and TEMP did not name (the system then falls back to the profile
 // or the Windows folder). Each goes into the thread's report (report.h) with its reason.
-enum LeftAloneReason { kLeftProtected = 1, kLeftNotTemporary = 2 };
+// A TMP or TEMP that is not a full path names a folder relative to wherever the
+// program was started: left alone as well.
+enum LeftAloneReason { kLeftNothing = 0, kLeftProtected = 1, kLeftNotTemporary = 2, kLeftRelative = 3 };
 void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason);
 // Why, in a sentence part ("it is a folder of Windows or of a user"), translated or in English.
 const char* LeftAloneReasonText(int reason, bool translated);
@@ -71,7 +73,8 @@ void PreviewWash(HWND page);
 // without windows ("/preview": only looked at; "/log:<path>": a plain-text log).
 // True when the command line asks for it; the exit code (0 all washed, 1 something
 // left or scheduled, 2 no wash could run) in *exitCode.
-bool RunUnattendedWashIfAsked(const char* commandLine, int* exitCode);
+// Each switch counts only as a whole argument.
+bool RunUnattendedWashIfAsked(const wchar_t* commandLine, int* exitCode);
 
 // The File Delete Options dialog (resource 115).
 INT_PTR CALLBACK DeleteOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
