@@ -34,6 +34,23 @@ std::atomic<void (*)(const wchar_t*)> EnterHook{nullptr};
 
 bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
+// A reparse point that stands for another name (a junction, a symbolic link, a
+// mount point) is a link. Other reparse points (a file kept in the cloud, a
+// deduplicated file) are the entry itself. A tag the system does not give is
+// taken for a link.
+bool IsLink(DWORD attributes, DWORD tag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (tag == 0 || IsReparseTagNameSurrogate(tag));
+}
+
+// The opened entry's attributes and reparse tag.
+bool AttributesOf(HANDLE entry, DWORD* attributes, DWORD* tag) {
+  FILE_ATTRIBUTE_TAG_INFO info = {};
+  if (!GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &info, sizeof info)) return false;
+  *attributes = info.FileAttributes;
+  *tag = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.ReparseTag : 0;
+  return true;
+}
+
 bool ClearReadOnly(HANDLE entry) {
   FILE_BASIC_INFO basic = {};
   if (!GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof basic)) return false;
@@ -170,13 +187,14 @@ bool Enter(Walk& w, const wchar_t* name, size_t pathChars) {
     return false;
   }
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(child, &info)) {
+  DWORD attributes = 0, tag = 0;
+  if (!GetFileInformationByHandle(child, &info) || !AttributesOf(child, &attributes, &tag)) {
     error = GetLastError();
     CloseHandle(child);
     TellLeft(w, w.path.data(), error);
     return false;
   }
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+  if (IsLink(attributes, tag)) {
     // Made a link since it was listed: never entered; removed as a link, or left.
     bool gone = deletable && MarkDeleted(child, &error);
     CloseHandle(child);
@@ -238,7 +256,7 @@ bool Handle(Walk& w, const FILE_ID_BOTH_DIR_INFO& record) {
   bool keepGoing = true;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     if (f.depth < w.rules.depth) {
-      if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      if (!IsLink(attributes, record.EaSize)) {  // a reparse point's listing gives its tag there
         if (!Enter(w, name, at + 1 + nameChars)) w.path[at] = 0;
         return true;  // entered: the path names the new level
       }
@@ -312,16 +330,17 @@ DWORD RemoveInFolder(HANDLE folder, const wchar_t* name) {
   return gone ? 0 : error;
 }
 
-HANDLE OpenHeldFolder(const wchar_t* literal, bool forDelete, DWORD* error) {
-  HANDLE folder = CreateFileW(literal, kListAccess | (forDelete ? DELETE : 0), kShareNoDelete, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+HANDLE OpenHeldFolder(const wchar_t* literal, DWORD how, DWORD* error) {
+  DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | ((how & kHoldItself) ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  HANDLE folder = CreateFileW(literal, kListAccess | ((how & kHoldForDelete) ? DELETE : 0), kShareNoDelete, nullptr,
+                              OPEN_EXISTING, flags, nullptr);
   if (folder == INVALID_HANDLE_VALUE) {
     *error = GetLastError();
     return nullptr;
   }
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(folder, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      ((how & kHoldItself) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
     CloseHandle(folder);
     *error = ERROR_DIRECTORY;
     return nullptr;
@@ -360,9 +379,10 @@ WalkResult WalkTree(const wchar_t* start, const WalkRules& rules) {
   if (!LiteralRootLength(start) || wcslen(start) >= kLongPathChars) return kWalkRefused;
   bool removeStart = rules.removeStart && !rules.lookOnly;
   bool deletable = removeStart;
-  auto open = [start](ACCESS_MASK access) {
-    return CreateFileW(start, access, kShareNoDelete, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  DWORD itself = removeStart ? FILE_FLAG_OPEN_REPARSE_POINT : 0;  // see the top of treewalk.h
+  auto open = [start, itself](ACCESS_MASK access) {
+    return CreateFileW(start, access, kShareNoDelete, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | itself,
+                       nullptr);
   };
   HANDLE top = open(kListAccess | (removeStart ? DELETE : 0));
   if (top == INVALID_HANDLE_VALUE && removeStart && GetLastError() == ERROR_SHARING_VIOLATION) {
@@ -371,11 +391,13 @@ WalkResult WalkTree(const wchar_t* start, const WalkRules& rules) {
   }
   if (top == INVALID_HANDLE_VALUE) return IsGone(GetLastError()) ? kWalkNoFolder : kWalkRefused;
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(top, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  DWORD attributes = 0, tag = 0;
+  if (!GetFileInformationByHandle(top, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !AttributesOf(top, &attributes, &tag)) {
     CloseHandle(top);
     return kWalkRefused;
   }
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+  if (IsLink(attributes, tag)) {
     // A link given as the folder to remove goes as a link; no walk enters one.
     DWORD error = 0;
     bool gone = deletable && MarkDeleted(top, &error);

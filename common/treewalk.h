@@ -14,9 +14,11 @@
 //   to is never opened.
 // - The walk keeps an explicit stack with one held folder per level, not a list
 //   of the tree.
-// - The start folder is judged by the folder guard on its held handle (unless
-//   the walk only picks single files and removes no folder); a protected one is
-//   refused.
+// - The start folder is the folder its path leads to (a link in it is followed,
+//   as the caller named it), unless the walk removes it: a link given as the
+//   folder to remove goes as a link. It is judged by the folder guard on its held
+//   handle (unless the walk only picks single files and removes no folder); a
+//   protected one is refused.
 // - Every entry it cannot reach, list or remove is told to the caller with its
 //   path and the system's error: nothing is skipped silently.
 #pragma once
@@ -76,9 +78,13 @@ bool MarkDeleted(HANDLE entry, DWORD* error);
 // Removes name (a file, or a link of any kind) from the held folder, decided on the
 // opened entry. 0 when done, ERROR_FILE_NOT_FOUND when it was already gone, else the error.
 DWORD RemoveInFolder(HANDLE folder, const wchar_t* name);
-// Opens a folder by its literal path the way the walk holds it: not through a link,
-// without delete sharing. Null (and *error) when it cannot be opened or is no folder.
-HANDLE OpenHeldFolder(const wchar_t* literal, bool forDelete, DWORD* error);
+// Opens a folder by its literal path and holds it the way the walk holds its
+// folders: without delete sharing. Null (and *error) when it cannot be opened or
+// is no folder. kHoldItself refuses a link put in the folder's place; without it
+// a link in the path is followed, as for a folder the caller names.
+constexpr DWORD kHoldForDelete = 1;
+constexpr DWORD kHoldItself = 2;
+HANDLE OpenHeldFolder(const wchar_t* literal, DWORD how, DWORD* error);
 // A file name matches a pattern of "*" and "?" (case-insensitive, "*.*" and "*" match all).
 bool NameMatches(const wchar_t* name, const wchar_t* mask);
 

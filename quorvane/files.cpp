@@ -115,8 +115,9 @@ struct ShortcutWalk {
 bool DeleteIfFamilyShortcut(void* context, const WalkEntry& entry) {
   ShortcutWalk* walk = static_cast<ShortcutWalk*>(context);
   DWORD error = 0;
-  HANDLE file = OpenInFolder(entry.folder, entry.name, DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ, FILE_NON_DIRECTORY_FILE, &error);
+  HANDLE file = OpenInFolder(entry.folder, entry.name,
+                             DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                             FILE_NON_DIRECTORY_FILE, &error);
   if (!file) return true;
   BY_HANDLE_FILE_INFORMATION info;
   char target[MAX_PATH];

@@ -13,6 +13,8 @@
 #include "common/cleanupbatch.h"
 #include "common/folderguard.h"
 #include "common/paths.h"
+#include "common/treewalk.h"
+#include "common/widepath.h"
 #include "setup/cmdline.h"
 #include "setup/setup.h"
 
@@ -215,38 +217,39 @@ bool IsBelowTemp(const char* folder) {
                                                   fullTemp, static_cast<int>(t)) == CSTR_EQUAL;
 }
 
-// The files of the package folder (names only; subfolders are not the package's to remove).
-std::vector<std::string> PackageFiles(const char* folder) {
-  std::vector<std::string> names;
-  char pattern[MAX_PATH];
-  if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return names;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(pattern, &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  return names;
+// One pass of the one walk over the package folder's files (its subfolders are not
+// the package's to remove): each deleted through the folder the walk holds; the
+// names of those that stay (a name the batch could not spell is left to the restart).
+struct PackagePass {
+  std::vector<std::string> left;
+};
+
+bool RemovePackageFile(void* context, const WalkEntry& entry) {
+  DWORD error = RemoveInFolder(entry.folder, entry.name);
+  char name[MAX_PATH];
+  if (error && error != ERROR_FILE_NOT_FOUND && AnsiForDisplay(entry.name, name, sizeof name))
+    static_cast<PackagePass*>(context)->left.push_back(name);
+  return true;
 }
 
 // Deletes what it can of the package folder now; the names of the files that stay.
 // The run-as starter was just told to end: its file is given a few seconds.
 std::vector<std::string> DeleteWhatCanGo(const char* folder) {
-  std::vector<std::string> left;
+  std::vector<wchar_t> wide(kLongPathChars), literal(kLongPathChars);
+  PackagePass pass;
+  if (!WideFromAnsi(folder, wide.data(), wide.size()) || !LiteralFullPath(wide.data(), literal.data(), literal.size()))
+    return pass.left;
   for (int round = 0; round < kStarterWaitRounds; ++round) {
-    left.clear();
-    for (const std::string& name : PackageFiles(folder)) {
-      char file[MAX_PATH];
-      if (JoinPath(file, sizeof file, folder, name.c_str()) && !DeleteFileA(file)) left.push_back(name);
-    }
+    pass.left.clear();
+    WalkRules rules = {nullptr, 0, false, false, false, false, RemovePackageFile, nullptr, nullptr, nullptr, &pass};
+    WalkTree(literal.data(), rules);
     bool onlyOurs = true;  // the running setup and its library cannot go before setup ends
-    for (const std::string& name : left)
+    for (const std::string& name : pass.left)
       onlyOurs = onlyOurs && (lstrcmpiA(name.c_str(), "setup.exe") == 0 || lstrcmpiA(name.c_str(), "Quorvane.dll") == 0);
     if (onlyOurs) break;
     Sleep(100);
   }
-  return left;
+  return pass.left;
 }
 
 // With "/sfxstart": the package's folder goes. What setup cannot delete at its end

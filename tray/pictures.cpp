@@ -33,7 +33,7 @@ bool IsPlainFolder(const wchar_t* literal) {
   DWORD attributes = GetFileAttributesW(literal);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
   DWORD error = 0;
-  HANDLE folder = OpenHeldFolder(literal, false, &error);
+  HANDLE folder = OpenHeldFolder(literal, kHoldItself, &error);
   if (!folder) return false;
   CloseHandle(folder);
   return true;

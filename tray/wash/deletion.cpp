@@ -255,7 +255,7 @@ void HoldLiteral(HeldFile& held) {
   std::wstring folder(held.path.data(), static_cast<size_t>(last - held.path.data()));
   if (LiteralRootLength(held.path.data()) == folder.size() + 1) folder += L'\\';  // a file in a root
   DWORD error = 0;
-  held.folder = OpenHeldFolder(folder.c_str(), false, &error);
+  held.folder = OpenHeldFolder(folder.c_str(), 0, &error);  // the folder the caller's path leads to
 }
 
 HeldFile HoldFile(const char* path) {
