@@ -125,6 +125,11 @@ for temp in "$WINEPREFIX"/drive_c/users/*/Temp; do
   mkdir -p "$temp/qvshots/sub"
   for i in 1 2 3 4 5; do head -c $((i * 3000)) /dev/zero > "$temp/qvshots/file$i.tmp"; done
   head -c 70000 /dev/zero > "$temp/qvshots/sub/big.tmp"
+  # A name the code page cannot spell (washed as it is) and a link that leads
+  # nowhere (which the walk cannot reach: named as left).
+  mkdir -p "$temp/qvshots/Тест"
+  head -c 1000 /dev/zero > "$temp/qvshots/Тест/α.tmp"
+  ln -sfn /nonexistent-qvshots "$temp/qvshots/dangling"
 done
 qv_wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\RunMRU' /v a /d 'notepad\1' /f </dev/null >/dev/null 2>&1 || true
 qv_wine reg add "$toolbar" /v ClearRun /t REG_DWORD /d 1 /f </dev/null >/dev/null 2>&1 || true
@@ -144,6 +149,7 @@ shot wash-summary 6
 press "Quorvane Webdeck" 1
 client post WM_CLOSE
 sleep 1
+for temp in "$WINEPREFIX"/drive_c/users/*/Temp; do rm -rf "$temp/qvshots"; done
 qv_wine reg add 'HKLM\Software\Quorvane\Quorvanes' /v InstallPath /d 'C:\users' /f </dev/null >/dev/null 2>&1 || true
 qv_wine "$setup_folder/uninstall.exe" /internally </dev/null >/dev/null 2>&1 &
 press "Quorvane Havrel" wait 30
