@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 #include "common/folderguard.h"
@@ -206,8 +207,8 @@ void ReportLockedFile(const char* path, int queue, int scheduled, DWORD error) {
 // One file (the entry name of the held folder, literal full path): the optional
 // shredding and the deletion; for a file that stays, the restart-time deletion,
 // the overwrite of a locked file and, with report, the report and the counts.
-// 1: deleted, or already gone; 0: it stays.
-int DeleteFileOfWash(HANDLE folder, const wchar_t* name, const wchar_t* path, DWORD attributes,
+// What it freed goes into the report; the shell is told by the caller.
+FileOutcome DeleteFileOfWash(HANDLE folder, const wchar_t* name, const wchar_t* path, DWORD attributes,
                      unsigned long long size, const DeleteOptions& options, bool shred, int report) {
   DWORD error = 0;
   FileOutcome outcome = DeleteEntry(folder, name, attributes, shred, &size, &error);
@@ -216,19 +217,25 @@ int DeleteFileOfWash(HANDLE folder, const wchar_t* name, const wchar_t* path, DW
     if (!options.shred && options.overwriteLocked) OverwriteEntry(folder, name);
     outcome = DeleteEntry(folder, name, attributes, false, &size, &error);
     if (outcome == kFileStays) {
-      if (!report) return 0;
+      if (!report) return outcome;
       ReportLockedFile(DisplayText(path).c_str(), options.queue, scheduled, error);
       (scheduled ? WashLockedCount : WashErrorCount).fetch_add(1, std::memory_order_relaxed);
       if (scheduled) ReportScheduled();
       else ReportLeft(DisplayText(path).c_str());
-      return 0;
+      return outcome;
     }
   }
-  if (outcome == kFileDeleted) {
-    Notify(SHCNE_DELETE, path);
-    ReportFile(size == kSizeUnknown ? 0 : size);
-  }
-  return 1;
+  if (outcome == kFileDeleted) ReportFile(size == kSizeUnknown ? 0 : size);
+  return outcome;
+}
+
+// A single file given by its path: the shell is told of it.
+int DeleteAndTell(HANDLE folder, const wchar_t* name, const wchar_t* path, const DeleteOptions& options, bool shred,
+                  int report) {
+  FileOutcome outcome =
+      DeleteFileOfWash(folder, name, path, INVALID_FILE_ATTRIBUTES, kSizeUnknown, options, shred, report);
+  if (outcome == kFileDeleted) Notify(SHCNE_DELETE, path);
+  return outcome == kFileStays ? 0 : 1;
 }
 
 // ---- A file given by its path: its folder held, the file opened in it.
@@ -305,12 +312,30 @@ unsigned long long SizeInFolder(HANDLE folder, const wchar_t* name) {
 
 // ---- The walk of a wash.
 
+// A walk tells the shell once for each folder whose files it deleted (a notice for
+// every file of a tree of thousands would cost the walk many times its own time,
+// and the shell reads a changed folder anew either way), and once for each folder
+// it removed.
 struct WashWalk {
   DeleteOptions options;
+  std::wstring changed;  // the folder whose deletions the shell was not told of yet
 };
 
+void TellChangedFolder(WashWalk& walk) {
+  if (!walk.changed.empty()) Notify(SHCNE_UPDATEDIR, walk.changed.c_str());
+  walk.changed.clear();
+}
+
+void NoteDeletedIn(WashWalk& walk, const wchar_t* path) {
+  const wchar_t* name = WideNamePart(path);
+  size_t folderChars = name > path ? static_cast<size_t>(name - path - 1) : 0;
+  if (walk.changed.size() == folderChars && walk.changed.compare(0, folderChars, path, folderChars) == 0) return;
+  TellChangedFolder(walk);
+  walk.changed.assign(path, folderChars);
+}
+
 bool WalkFile(void* context, const WalkEntry& entry) {
-  const WashWalk* walk = static_cast<const WashWalk*>(context);
+  WashWalk* walk = static_cast<WashWalk*>(context);
   if (IsPreview()) {  // the same walk, only looking: what would go
     ReportFile(entry.size);
     return true;
@@ -318,13 +343,20 @@ bool WalkFile(void* context, const WalkEntry& entry) {
   ContentsOverwritten.store(0, std::memory_order_relaxed);
   // Whatever a stop asks from here on: a file whose handling has begun is finished
   // (overwritten and deleted), never left overwritten but still there.
-  DeleteFileOfWash(entry.folder, entry.name, entry.path, entry.attributes, entry.size, walk->options,
-                   walk->options.shred, 1);
+  if (DeleteFileOfWash(entry.folder, entry.name, entry.path, entry.attributes, entry.size, walk->options,
+                       walk->options.shred, 1) == kFileDeleted)
+    NoteDeletedIn(*walk, entry.path);
   return true;
 }
 
 void WalkLeft(void*, const wchar_t* path, DWORD) { NoteLeft(path); }
-void WalkRemoved(void*, const wchar_t* path) { Notify(SHCNE_RMDIR, path); }
+
+void WalkRemoved(void* context, const wchar_t* path) {
+  WashWalk* walk = static_cast<WashWalk*>(context);
+  if (walk->changed == path) walk->changed.clear();  // its removal says it all
+  TellChangedFolder(*walk);
+  Notify(SHCNE_RMDIR, path);
+}
 bool WalkStopping(void*) { return Stopping(); }
 
 bool HasWildcard(const wchar_t* literal) { return wcspbrk(literal + 4, L"*?") != nullptr; }
@@ -343,8 +375,7 @@ int SecureDeleteHeld(HeldFile& held, const char* typed) {
     ReportFile(SizeInFolder(held.folder, held.name));
   } else if (held.folder) {
     ContentsOverwritten.store(0, std::memory_order_relaxed);
-    DeleteFileOfWash(held.folder, held.name, held.path.data(), INVALID_FILE_ATTRIBUTES, kSizeUnknown, options,
-                     options.shred, 1);
+    DeleteAndTell(held.folder, held.name, held.path.data(), options, options.shred, 1);
   }
   return 1;
 }
@@ -381,8 +412,7 @@ int DeleteOrScheduleFile(const char* path, int report) {
   } else if (held.folder && IsPreview()) {
     ReportFile(SizeInFolder(held.folder, held.name));
   } else if (held.folder) {
-    result = DeleteFileOfWash(held.folder, held.name, held.path.data(), INVALID_FILE_ATTRIBUTES, kSizeUnknown,
-                              ReadDeleteOptions(), false, report);
+    result = DeleteAndTell(held.folder, held.name, held.path.data(), ReadDeleteOptions(), false, report);
   }
   Release(held);
   return result;
@@ -423,11 +453,12 @@ EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse) {
   }
   // Never a root, never a folder of Windows or of a user, whatever the settings say.
   if (!IsBelowLiteralRoot(folder.c_str()) || IsProtectedFolderW(folder.c_str())) return kEmptyRefused;
-  WashWalk walk = {ReadDeleteOptions()};
+  WashWalk walk = {ReadDeleteOptions(), L""};
   bool everything = mask == L"*.*" || mask == L"*";
   WalkRules rules = {mask.c_str(), recurse ? kWalkAnyDepth : 0, recurse && everything, false, IsPreview(), false,
                      WalkFile, WalkLeft, WalkRemoved, WalkStopping, &walk};
   WalkResult result = WalkTree(folder.c_str(), rules);
+  TellChangedFolder(walk);
   if (Stopping()) return kEmptyStopped;
   FlushShellNotices();
   if (result == kWalkNoFolder) return kEmptyNothing;

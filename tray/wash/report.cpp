@@ -189,15 +189,12 @@ bool WriteWashLog(const wchar_t* path, const WashReport& report, int exitCode, c
     }
     WriteLine(file, line);
   }
+  // Paths are written whole, however long.
   for (const WashTarget& t : report.targets) {
     if (t.kind != kTargetLeftAlone) continue;
-    snprintf(line, sizeof line, "left alone: %s (%s)", t.what.c_str(), LeftAloneReasonText(t.reason, false));
-    WriteLine(file, line);
+    WriteLine(file, ("left alone: " + t.what + " (" + LeftAloneReasonText(t.reason, false) + ")").c_str());
   }
-  for (const std::string& left : report.leftFiles) {
-    snprintf(line, sizeof line, "left: %s", left.c_str());
-    WriteLine(file, line);
-  }
+  for (const std::string& left : report.leftFiles) WriteLine(file, ("left: " + left).c_str());
   if (note) {
     snprintf(line, sizeof line, "no wash: %s", note);
     WriteLine(file, line);
