@@ -102,6 +102,17 @@ TEST_F(Pictures, SubfoldersAndNameClashesStayInTheDropFolder) {
   EXPECT_EQ(bytes, "old") << "an existing picture is never overwritten";
 }
 
+// A picture whose name the code page cannot spell is moved as it is.
+TEST_F(Pictures, ANameTheCodePageCannotSpellIsMovedAsItIs) {
+  const std::wstring name = L"\x0424\x043E\x0442\x043E-\x0142.jpg";
+  SetTarget(target);
+  ASSERT_TRUE(WriteFileW(LongPath(drop) + name, "photo"));
+  Run();
+  Arm();
+  EXPECT_TRUE(WaitUntil([&] { return ExistsW(LongPath(target) + name); }, 5000));
+  EXPECT_FALSE(ExistsW(LongPath(drop) + name));
+}
+
 TEST_F(Pictures, ATrailingBackslashOrNoneGivesTheSameMove) {
   for (const std::string& folder : {target, target.substr(0, target.size() - 1)}) {
     SetTarget(folder);
