@@ -1,20 +1,20 @@
 // The Boss-Key on 300 matching windows of a helper process: the running program
 // hides and then shows them (message 1057, as the browser toolbar sends it),
 // against a bare loop of the same number of ShowWindowAsync calls on the same
-// windows. Both are timed until the helper has carried the last one out.
+// windows. Both are timed until the helper has carried the last one out, in rounds
+// that take turns at going first; the figure is the median of the rounds' ratios.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "bench/bench.h"
+#include "tray/qvtoolbar.h"
 
 namespace bench {
 namespace {
 
 constexpr int kWindows = 300;
-constexpr int kRounds = 5;
-constexpr UINT kBossKeyMessage = WM_USER + 33;
-constexpr const char* kSettingsKey = "Software\\AppDataLow\\Software\\Quorvane\\Toolbar";
+constexpr int kRounds = 10;
 constexpr double kTimeout = 30;
 
 struct Windows {
@@ -44,56 +44,53 @@ bool WaitAll(const std::vector<HWND>& list, bool visible) {
   }
 }
 
-// The best of the rounds of one hide and one show, each until the helper has done it.
-double BestRound(const std::vector<HWND>& list, void (*toggle)(const std::vector<HWND>&, bool, HWND), HWND main) {
-  double best = 1e9;
-  for (int round = 0; round < kRounds; ++round) {
-    double start = Now();
-    toggle(list, false, main);
-    if (!WaitAll(list, false)) return -1;
-    toggle(list, true, main);
-    if (!WaitAll(list, true)) return -1;
-    double t = Now() - start;
-    if (t < best) best = t;
+struct BossKeyRace {
+  std::vector<HWND> list;
+  HWND main;
+};
+
+// One hide and one show of every window, each until the helper has done it.
+double HideAndShow(BossKeyRace* race, void (*toggle)(const BossKeyRace&, bool), std::string* failure) {
+  double start = Now();
+  toggle(*race, false);
+  bool hidden = WaitAll(race->list, false);
+  if (hidden) toggle(*race, true);
+  if (!hidden || !WaitAll(race->list, true)) {
+    *failure = hidden ? "the windows were not all shown again within 30 s" : "the windows were not all hidden within 30 s";
+    return -1;
   }
-  return best;
+  return Now() - start;
 }
 
-void BareLoop(const std::vector<HWND>& list, bool show, HWND) {
-  for (HWND w : list) ShowWindowAsync(w, show ? SW_SHOW : SW_HIDE);
+void BareLoop(const BossKeyRace& race, bool show) {
+  for (HWND w : race.list) ShowWindowAsync(w, show ? SW_SHOW : SW_HIDE);
 }
 
-void BossKeyRun(const std::vector<HWND>&, bool, HWND main) {
+void BossKeyRun(const BossKeyRace& race, bool) {
   DWORD_PTR result = 0;
-  SendMessageTimeoutA(main, kBossKeyMessage, 0, 0, SMTO_NORMAL, 30000, &result);
+  SendMessageTimeoutA(race.main, WMU_BOSSKEY, 0, 0, SMTO_NORMAL, 30000, &result);
 }
 
-void WriteText(const char* name, const char* text) {
-  HKEY key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
-    return;
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(strlen(text) + 1));
-  RegCloseKey(key);
+double Ours(void* context, int, std::string* failure) {
+  return HideAndShow(static_cast<BossKeyRace*>(context), BossKeyRun, failure);
 }
+
+double Reference(void* context, int, std::string* failure) {
+  return HideAndShow(static_cast<BossKeyRace*>(context), BareLoop, failure);
+}
+
+std::string Milliseconds(double seconds) { return Formatted("%.0f ms", seconds * 1000); }
 
 HWND WaitMainWindow(DWORD pid) {
   for (double start = Now(); Now() - start < kTimeout; Sleep(50)) {
-    for (HWND w = FindWindowExA(nullptr, nullptr, "qvToolbarClass", nullptr); w;
-         w = FindWindowExA(nullptr, w, "qvToolbarClass", nullptr)) {
+    for (HWND w = FindWindowExA(nullptr, nullptr, kMainClass, nullptr); w;
+         w = FindWindowExA(nullptr, w, kMainClass, nullptr)) {
       DWORD owner = 0;
       GetWindowThreadProcessId(w, &owner);
       if (owner == pid) return w;
     }
   }
   return nullptr;
-}
-
-void EndProcess(PROCESS_INFORMATION& pi, HWND main) {
-  if (main) PostMessageA(main, WM_CLOSE, 0, 0);
-  if (pi.hProcess && WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-  if (pi.hProcess) CloseHandle(pi.hProcess);
-  if (pi.hThread) CloseHandle(pi.hThread);
 }
 
 }  // namespace
@@ -123,43 +120,32 @@ int WindowsHelper(int count) {
 }
 
 void BossKeyFigures(std::vector<Figure>& figures) {
-  Figure figure{"Boss-Key, hide and show 300 windows / ShowWindowAsync loop (time)", "-", "-", 0, kAtMost, 1.5, false};
+  const char* name = "Boss-Key, hide and show 300 windows / ShowWindowAsync loop (time)";
+  Figure figure = NotMeasured(name, kAtMost, 1.5);
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, kReadyEvent);
   HANDLE end = CreateEventA(nullptr, TRUE, FALSE, kEndEvent);
   ResetEvent(end);
   PROCESS_INFORMATION helper = StartProcess("\"" + SelfPath() + "\" windows " + std::to_string(kWindows));
   PROCESS_INFORMATION tray = {};
-  HWND main = nullptr;
+  BossKeyRace race{{}, nullptr};
   Windows windows{helper.dwProcessId, {}};
   if (helper.hProcess && WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0) {
     EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
     // One entry: every window of the bench's class, whatever its title.
-    WriteText("BossTitle000", "");
-    WriteText("BossClass000", kBenchClass);
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-      RegDeleteValueA(key, "BossTitle001");
-      RegCloseKey(key);
-    }
+    PinText("BossTitle000", "");
+    PinText("BossClass000", kBenchClass);
+    PinAbsent("BossTitle001");
     tray = StartProcess("\"" + BinFolder() + "qvtoolbar.exe\" /s");
-    main = tray.hProcess ? WaitMainWindow(tray.dwProcessId) : nullptr;
+    race.main = tray.hProcess ? WaitMainWindow(tray.dwProcessId) : nullptr;
   }
-  if (static_cast<int>(windows.list.size()) == kWindows && main) {
-    double reference = BestRound(windows.list, BareLoop, nullptr);
-    double ours = BestRound(windows.list, BossKeyRun, main);
-    if (reference > 0 && ours > 0) {
-      char text[32];
-      snprintf(text, sizeof text, "%.0f ms", ours * 1000);
-      figure.ours = text;
-      snprintf(text, sizeof text, "%.0f ms", reference * 1000);
-      figure.reference = text;
-      figure.value = ours / reference;
-      figure.measured = true;
-    }
+  race.list = windows.list;
+  if (static_cast<int>(race.list.size()) == kWindows && race.main) {
+    Race pair{"Boss-Key", false, nullptr, Ours, Reference, nullptr, &race};
+    figure = RaceFigure(name, RunRace(pair, kRounds), Milliseconds, kAtMost, 1.5);
   }
-  EndProcess(tray, main);
+  CloseProgram(tray, kMainClass);
   SetEvent(end);
-  EndProcess(helper, nullptr);
+  CloseProgram(helper, kBenchClass);
   CloseHandle(ready);
   CloseHandle(end);
   figures.push_back(figure);

@@ -1,59 +1,122 @@
-// EmptyFolder and a whole wash of a TEMP folder, each on 20,000 small files in
-// nested folders, against "cmd /c rd /s /q" on the same tree; the shredder on an
-// existing 256 MB file against a plain overwrite in place of another existing file
-// of the same size: the same block size and the same kind of bytes, both flushed.
+// The folder figures: EmptyFolder and a whole wash of a TEMP folder on 20,000 small
+// files in nested folders, and EmptyFolder on 20,000 files in folders 19 levels deep,
+// each against "cmd /c rd /s /q" on a tree made the same way. The shredder on an
+// existing 256 MB file against a plain overwrite in place of another existing file of
+// the same size: the same block size and the same kind of bytes, both flushed.
+//
+// Each figure is the median of the ratios of its rounds (bench.h: RunRace). A round
+// makes both trees before either side runs, and every side proves its work: after
+// ours the folder holds nothing and can be removed, after the reference its command
+// ended with exit code 0 and the tree is gone; else the figure is not measured (a
+// refusal or an early stop never looks fast). A shredded file must read back changed
+// in every block by each pass, and never as the bytes it was made with.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "bench/bench.h"
-#include "tray/qvtoolbar.h"
 #include "tray/wash/deletion.h"
+#include "tray/wash/report.h"
 #include "tray/wash/wash.h"
 
 namespace bench {
 namespace {
 
+// ---- Folder figures -------------------------------------------------------------
+
+struct FolderRace {
+  std::string scratch;
+  const TreeShape* shape;
+  const char* tag;                          // names the round's trees
+  const char* oursName;                     // for the reasons a round failed
+  double (*run)(const std::string& tree);  // ours, timed
+  std::string oursTree, referenceTree;
+};
+
+bool MakeTrees(void* context, int round, std::string* failure) {
+  FolderRace* race = static_cast<FolderRace*>(context);
+  std::string stem = race->scratch + "\\" + race->tag + std::to_string(round + 1);
+  race->oursTree = stem + "-ours";
+  race->referenceTree = stem + "-reference";
+  RemoveLeftover(race->oursTree);  // of a run cut short
+  RemoveLeftover(race->referenceTree);
+  if (MakeTree(race->oursTree, *race->shape) && MakeTree(race->referenceTree, *race->shape)) return true;
+  *failure = "the trees could not be made in " + race->scratch;
+  return false;
+}
+
+// Ours leaves the folder itself: it must hold nothing, and is removed here, untimed.
+double OursOnTree(void* context, int, std::string* failure) {
+  FolderRace* race = static_cast<FolderRace*>(context);
+  double seconds = race->run(race->oursTree);
+  if (FolderIsEmpty(race->oursTree) && RemoveDirectoryA(race->oursTree.c_str()) && !PathExists(race->oursTree))
+    return seconds;
+  *failure = std::string(race->oursName) + " left files or folders in " + race->oursTree;
+  return -1;
+}
+
+double ReferenceOnTree(void* context, int, std::string* failure) {
+  FolderRace* race = static_cast<FolderRace*>(context);
+  DWORD exitCode;
+  double seconds = RunCommand("cmd /c rd /s /q \"" + race->referenceTree + "\"", &exitCode);
+  if (seconds < 0) *failure = "rd /s /q could not be started or did not end within ten minutes";
+  else if (exitCode != 0) *failure = "rd /s /q ended with exit code " + std::to_string(exitCode);
+  else if (PathExists(race->referenceTree)) *failure = "rd /s /q left " + race->referenceTree;
+  return failure->empty() ? seconds : -1;
+}
+
+void RemoveTrees(void* context, int) {
+  FolderRace* race = static_cast<FolderRace*>(context);
+  RemoveLeftover(race->oursTree);
+  RemoveLeftover(race->referenceTree);
+}
+
+double TimeEmptyFolder(const std::string& tree) {
+  char path[kDeletePathChars];
+  snprintf(path, sizeof path, "%s", tree.c_str());
+  double start = Now();
+  EmptyFolder(path, 1);
+  return Now() - start;
+}
+
+// The TEMP item as a run calls it, on a TEMP folder holding the tree (TMP and TEMP
+// of this program name it while it runs).
+double TimeTempWash(const std::string& tree) {
+  char tmp[MAX_PATH * 2] = {}, temp[MAX_PATH * 2] = {};
+  DWORD tmpChars = GetEnvironmentVariableA("TMP", tmp, sizeof tmp);
+  DWORD tempChars = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+  bool hadTmp = tmpChars > 0 && tmpChars < sizeof tmp, hadTemp = tempChars > 0 && tempChars < sizeof temp;
+  SetEnvironmentVariableA("TMP", tree.c_str());
+  SetEnvironmentVariableA("TEMP", tree.c_str());
+  double start = Now();
+  WashTempFolders();
+  double seconds = Now() - start;
+  SetEnvironmentVariableA("TMP", hadTmp ? tmp : nullptr);
+  SetEnvironmentVariableA("TEMP", hadTemp ? temp : nullptr);
+  return seconds;
+}
+
+Figure FolderFigure(const std::string& scratch, const TreeShape& shape, const char* tag, const char* oursName,
+                    double (*run)(const std::string&), int rounds) {
+  FolderRace race{scratch, &shape, tag, oursName, run, "", ""};
+  std::string name = std::string(oursName) + ", " + shape.name + " / rd /s /q (time)";
+  Race pair{name.c_str(), false, MakeTrees, OursOnTree, ReferenceOnTree, RemoveTrees, &race};
+  return RaceFigure(name, RunRace(pair, rounds), Seconds, kAtMost, 1.00);
+}
+
+// ---- The shredder ---------------------------------------------------------------
+
 constexpr DWORD kBlock = 8192;
-
-// 20 folders x 10 subfolders x 100 files of 64 bytes.
-void MakeTree(const std::string& root) {
-  CreateDirectoryA(root.c_str(), nullptr);
-  char data[64];
-  memset(data, 'q', sizeof data);
-  for (int a = 0; a < 20; ++a) {
-    std::string top = root + "\\d" + std::to_string(a);
-    CreateDirectoryA(top.c_str(), nullptr);
-    for (int b = 0; b < 10; ++b) {
-      std::string sub = top + "\\s" + std::to_string(b);
-      CreateDirectoryA(sub.c_str(), nullptr);
-      for (int c = 0; c < 100; ++c) {
-        std::string file = sub + "\\f" + std::to_string(c) + ".tmp";
-        HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD w;
-        WriteFile(h, data, sizeof data, &w, nullptr);
-        CloseHandle(h);
-      }
-    }
-  }
-}
-
-std::string Seconds(double s) {
-  char text[32];
-  snprintf(text, sizeof text, "%.2f s", s);
-  return text;
-}
-
-Figure Ratio(const std::string& name, double ours, double reference, GoalKind kind, double goal) {
-  bool measured = ours > 0 && reference > 0;
-  return Figure{name, Seconds(ours), Seconds(reference), measured ? ours / reference : 0, kind, goal, measured};
-}
+constexpr DWORD kShredBytes = 256u << 20;
+constexpr int kShredRounds = 16;
+constexpr unsigned char kMadeWith = 'b';
 
 // A file of bytes length, written and flushed, so that both passes below overwrite
 // data that is already on the disk.
 bool MakeFile(const std::string& file, DWORD bytes) {
   static char block[kBlock];
-  memset(block, 'b', sizeof block);
+  memset(block, kMadeWith, sizeof block);
   HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD w;
@@ -74,86 +137,106 @@ double PlainOverwrite(const std::string& file, DWORD bytes) {
   HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return -1;
   DWORD w;
-  for (DWORD done = 0; done < bytes; done += sizeof block) WriteFile(h, block, sizeof block, &w, nullptr);
-  FlushFileBuffers(h);
+  bool ok = true;
+  for (DWORD done = 0; done < bytes && ok; done += sizeof block)
+    ok = WriteFile(h, block, sizeof block, &w, nullptr) && w == sizeof block;
+  ok = FlushFileBuffers(h) && ok;
   CloseHandle(h);
-  return Now() - start;
+  return ok ? Now() - start : -1;
 }
 
+unsigned long long BlockHash(const unsigned char* block) {
+  unsigned long long h = 1469598103934665603ull;  // FNV-1a over the block's bytes
+  for (DWORD i = 0; i < kBlock; ++i) h = (h ^ block[i]) * 1099511628211ull;
+  return h;
+}
 
-// Two rounds on fresh trees, taking turns at going first (the disk's caches favour
-// neither), and the best time of each kept.
-void BestOfTwo(const std::string& scratch, double (*ours)(const std::string&), double* oursBest, double* rdBest) {
-  *oursBest = *rdBest = 1e9;
-  for (int round = 0; round < 2; ++round) {
-    std::string mine = scratch + "\\ours" + std::to_string(round), theirs = scratch + "\\theirs" + std::to_string(round);
-    MakeTree(mine);
-    MakeTree(theirs);
-    double rdTime = -1, ourTime = -1;
-    if (round == 1) rdTime = RunCommand("cmd /c rd /s /q \"" + theirs + "\"");
-    ourTime = ours(mine);
-    if (round == 0) rdTime = RunCommand("cmd /c rd /s /q \"" + theirs + "\"");
-    if (ourTime > 0 && ourTime < *oursBest) *oursBest = ourTime;
-    if (rdTime > 0 && rdTime < *rdBest) *rdBest = rdTime;
-    RemoveDirectoryA(mine.c_str());
+// One file of the shredder figure and what each of its blocks held after the last pass.
+struct PassedFile {
+  std::string path;
+  std::vector<unsigned long long> blocks;
+};
+
+// The file reads back at its size, every block changed by the pass just made (and so
+// never the bytes it was made with, which the first pass found).
+bool ReadsBackChanged(PassedFile& file, std::string* failure) {
+  HANDLE h = CreateFileA(file.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *failure = file.path + " could not be read back";
+    return false;
   }
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(h, &size) || static_cast<unsigned long long>(size.QuadPart) != file.blocks.size() * kBlock) {
+    CloseHandle(h);
+    *failure = file.path + " is no longer the size it was made with";
+    return false;
+  }
+  static unsigned char chunk[64 * kBlock];
+  size_t block = 0, unchanged = 0;
+  DWORD got = 0;
+  while (block < file.blocks.size() && ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got % kBlock == 0 && got) {
+    for (DWORD at = 0; at < got && block < file.blocks.size(); at += kBlock, ++block) {
+      unsigned long long hash = BlockHash(chunk + at);
+      if (hash == file.blocks[block]) ++unchanged;
+      file.blocks[block] = hash;
+    }
+  }
+  CloseHandle(h);
+  if (block != file.blocks.size())
+    *failure = file.path + " could not be read back whole";
+  else if (unchanged)
+    *failure = file.path + ": " + std::to_string(unchanged) + " blocks of 8 KB read back as before the pass";
+  return failure->empty();
 }
 
-double TimeEmptyFolder(const std::string& tree) {
-  char path[kDeletePathChars];
-  snprintf(path, sizeof path, "%s", tree.c_str());
+struct ShredRace {
+  PassedFile shredded, plain;
+};
+
+double Shred(void* context, int, std::string* failure) {
+  ShredRace* race = static_cast<ShredRace*>(context);
   double start = Now();
-  EmptyFolder(path, 1);
-  return Now() - start;
+  int done = OverwriteFile(race->shredded.path.c_str());
+  double seconds = Now() - start;
+  if (!done) *failure = "OverwriteFile reported a failed pass on " + race->shredded.path;
+  return done && ReadsBackChanged(race->shredded, failure) ? seconds : -1;
 }
 
-// The TEMP item as a run calls it, on a TEMP folder holding the tree.
-double TimeTempWash(const std::string& tree) {
-  SetEnvironmentVariableA("TMP", tree.c_str());
-  SetEnvironmentVariableA("TEMP", tree.c_str());
-  double start = Now();
-  WashTempFolders();
-  return Now() - start;
+double Plain(void* context, int, std::string* failure) {
+  ShredRace* race = static_cast<ShredRace*>(context);
+  double seconds = PlainOverwrite(race->plain.path, kShredBytes);
+  if (seconds < 0) *failure = "the plain overwrite of " + race->plain.path + " failed";
+  return seconds >= 0 && ReadsBackChanged(race->plain, failure) ? seconds : -1;
 }
+
+std::string Speed(double seconds) { return Formatted("%.0f MB/s", (kShredBytes >> 20) / seconds); }
 
 }  // namespace
 
-void DeletionFigures(std::vector<Figure>& figures, const std::string& scratch) {
-  double ours, rd;
-  BestOfTwo(scratch, TimeEmptyFolder, &ours, &rd);
-  figures.push_back(Ratio("EmptyFolder, 20,000 files / rd /s /q (time)", ours, rd, kAtMost, 1.10));
-  BestOfTwo(scratch, TimeTempWash, &ours, &rd);
-  figures.push_back(Ratio("TEMP wash, 20,000 files / rd /s /q (time)", ours, rd, kAtMost, 1.10));
+void DeletionFigures(std::vector<Figure>& figures, const std::string& scratch, int rounds) {
+  SetQuietReports(true);  // a file left is counted, never asked about in a box that would wait
+  figures.push_back(FolderFigure(scratch, kFlatTree, "emptyfolder", "EmptyFolder", TimeEmptyFolder, rounds));
+  figures.push_back(FolderFigure(scratch, kFlatTree, "tempwash", "TEMP wash", TimeTempWash, rounds));
+  figures.push_back(FolderFigure(scratch, kDeepTree, "deep", "EmptyFolder", TimeEmptyFolder, rounds));
+  SetQuietReports(false);
 }
 
 void ShredderFigures(std::vector<Figure>& figures, const std::string& scratch) {
-  // Each pass seven times, taking turns at going first, and the best time of each kept.
-  const DWORD size = 256u << 20;
-  std::string shredded = scratch + "\\shredded.bin", plain = scratch + "\\plain.bin";
-  if (!MakeFile(shredded, size) || !MakeFile(plain, size)) {
-    figures.push_back(Figure{"OverwriteFile, 256 MB / plain overwrite (speed)", "-", "-", 0, kAtLeast, 0.90, false});
-    return;
+  const char* name = "OverwriteFile, 256 MB / plain overwrite (speed)";
+  size_t blocks = kShredBytes / kBlock;
+  unsigned char madeWith[kBlock];
+  memset(madeWith, kMadeWith, sizeof madeWith);
+  ShredRace race{{scratch + "\\shredded.bin", std::vector<unsigned long long>(blocks, BlockHash(madeWith))},
+                 {scratch + "\\plain.bin", std::vector<unsigned long long>(blocks, BlockHash(madeWith))}};
+  if (MakeFile(race.shredded.path, kShredBytes) && MakeFile(race.plain.path, kShredBytes)) {
+    Race pair{"OverwriteFile", true, nullptr, Shred, Plain, nullptr, &race};
+    figures.push_back(RaceFigure(name, RunRace(pair, kShredRounds), Speed, kAtLeast, 0.90));
+  } else {
+    figures.push_back(NotMeasured(name, kAtLeast, 0.90));
   }
-  double plainTime = 1e9, shredTime = 1e9;
-  bool ok = true;
-  for (int round = 0; round < 14; ++round) {
-    if ((round + round / 2) % 2 == 0) {
-      double t = PlainOverwrite(plain, size);
-      if (t > 0 && t < plainTime) plainTime = t;
-    } else {
-      double start = Now();
-      ok = OverwriteFile(shredded.c_str()) && ok;
-      double t = Now() - start;
-      if (t < shredTime) shredTime = t;
-    }
-  }
-  char ours[32], reference[32];
-  snprintf(ours, sizeof ours, "%.0f MB/s", 256 / shredTime);
-  snprintf(reference, sizeof reference, "%.0f MB/s", 256 / plainTime);
-  figures.push_back(Figure{"OverwriteFile, 256 MB / plain overwrite (speed)", ours, reference,
-                           ok ? plainTime / shredTime : 0, kAtLeast, 0.90, ok});
-  DeleteFileA(shredded.c_str());
-  DeleteFileA(plain.c_str());
+  DeleteFileA(race.shredded.path.c_str());
+  DeleteFileA(race.plain.path.c_str());
 }
 
 }  // namespace bench

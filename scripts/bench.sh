@@ -4,7 +4,8 @@
 # run it, else the 64-bit test build. It prints one table: every figure beside its
 # reference measured in the same run, each line ending in "(goal: at most N)" or
 # "(goal: at least N)", and last how many figures met their goals. Arguments name
-# parts to run alone (deletion, shredder, bosskey, rest).
+# parts to run alone (bosskey, shredder, deletion, rest, washmemory); "rounds=N"
+# sets the rounds of each folder figure (README: the benchmark).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/env.sh"
