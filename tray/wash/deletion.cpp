@@ -11,6 +11,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -28,6 +29,7 @@
 namespace {
 
 constexpr DWORD kShredBlock = 8192;
+constexpr DWORD kShredChunk = 8 * kShredBlock;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kShareNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr const char* kSessionManagerKey = "System\\CurrentControlSet\\Control\\Session Manager";
@@ -77,6 +79,9 @@ void NoteLeft(const wchar_t* path) {
   if (!IsPreview()) WashErrorCount.fetch_add(1, std::memory_order_relaxed);
 }
 
+// The overwrite pass writes a file once from its start to its end.
+constexpr DWORD kShredOptions = FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY;
+
 // Only a plain disk file with a single name may be overwritten: not a link or
 // other reparse point (its target lies elsewhere), not a file with further hard
 // links (its data lives on under them), not a device.
@@ -90,22 +95,25 @@ bool IsPlainDiskFile(HANDLE file) {
 
 // The overwrite pass on an opened file: the 8192-byte block of pseudo-random bytes
 // written over the whole length (sizes beyond 4 GB included) from its start, then
-// flushed, so that the bytes reach the disk before the file is deleted. Sets
-// ContentsOverwritten only when the file's bytes were written.
+// flushed, so that the bytes reach the disk before the file is deleted. The block
+// goes out eight copies to a call (the same bytes, an eighth of the calls); the
+// pass ends at the first write that fails. Sets ContentsOverwritten only when the
+// file's bytes were written.
 bool OverwriteOpened(HANDLE file) {
   LARGE_INTEGER size, start = {};
   if (!IsPlainDiskFile(file) || !GetFileSizeEx(file, &size) || !SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
     return false;
-  unsigned char block[kShredBlock];
-  for (unsigned char& b : block) b = static_cast<unsigned char>(NextRandom());
-  bool ok = true;
-  DWORD written;
   unsigned long long length = static_cast<unsigned long long>(size.QuadPart);
-  for (unsigned long long i = 0, blocks = length >> 13; i < blocks; ++i) {
-    if (!WriteFile(file, block, kShredBlock, &written, nullptr) || written != kShredBlock) ok = false;
+  size_t chunk = static_cast<size_t>(std::min<unsigned long long>(length, kShredChunk));
+  std::vector<unsigned char> bytes((chunk + kShredBlock - 1) / kShredBlock * kShredBlock);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = i < kShredBlock ? static_cast<unsigned char>(NextRandom()) : bytes[i - kShredBlock];
+  bool ok = true;
+  for (unsigned long long done = 0; ok && done < length;) {
+    DWORD part = static_cast<DWORD>(std::min<unsigned long long>(length - done, kShredChunk)), written = 0;
+    ok = WriteFile(file, bytes.data(), part, &written, nullptr) && written == part;
+    done += part;
   }
-  DWORD rest = static_cast<DWORD>(length & (kShredBlock - 1));
-  if (!WriteFile(file, block, rest, &written, nullptr) || written != rest) ok = false;
   if (ok && !FlushFileBuffers(file)) ok = false;
   if (ok) ContentsOverwritten.store(1, std::memory_order_relaxed);
   return ok;
@@ -114,8 +122,7 @@ bool OverwriteOpened(HANDLE file) {
 // Overwrites the entry name of the held folder in place; false when it cannot.
 bool OverwriteEntry(HANDLE folder, const wchar_t* name) {
   DWORD error = 0;
-  HANDLE file = OpenInFolder(folder, name, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, kShareAll, FILE_NON_DIRECTORY_FILE,
-                             &error);
+  HANDLE file = OpenInFolder(folder, name, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, kShareAll, kShredOptions, &error);
   if (!file) return false;
   bool done = OverwriteOpened(file);
   CloseHandle(file);
@@ -133,7 +140,7 @@ FileOutcome DeleteEntry(HANDLE folder, const wchar_t* name, DWORD attributes, bo
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) access |= FILE_WRITE_ATTRIBUTES;
   HANDLE entry = nullptr;
   if (shred && !(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
-    entry = OpenInFolder(folder, name, access | FILE_WRITE_DATA, kShareNoDelete, FILE_NON_DIRECTORY_FILE, error);
+    entry = OpenInFolder(folder, name, access | FILE_WRITE_DATA, kShareNoDelete, kShredOptions, error);
   if (entry) OverwriteOpened(entry);  // a file that cannot be overwritten is still deleted
   if (!entry) entry = OpenInFolder(folder, name, access, kShareAll, FILE_NON_DIRECTORY_FILE, error);
   if (!entry) return IsGone(*error) ? kFileGone : kFileStays;
@@ -391,7 +398,7 @@ int OverwriteFile(const char* path) {
   if (held.folder) {
     DWORD error = 0;
     HANDLE file = OpenInFolder(held.folder, held.name, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, kShareNoDelete,
-                               FILE_NON_DIRECTORY_FILE, &error);
+                               kShredOptions, &error);
     if (file) {
       result = OverwriteOpened(file) ? 1 : 0;
       CloseHandle(file);
