@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "common/paths.h"
+#include "common/workfolder.h"
 
 namespace {
 
-constexpr int kBatchNames = 200;
 constexpr size_t kCmdPathChars = MAX_PATH * 3;  // a path with every "%" doubled
 // Only administrators and the system: full access; nobody else anything.
 constexpr const char* kAdminsOnly = "D:P(A;;FA;;;BA)(A;;FA;;;SY)";
@@ -59,56 +59,49 @@ void Line(Text& t, const char* format, const char* a = "", const char* b = "") {
   t.used += 2;
 }
 
-bool IsElevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  TOKEN_ELEVATION elevation = {};
-  DWORD size = 0;
-  bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-                  elevation.TokenIsElevated;
-  CloseHandle(token);
-  return elevated;
-}
-
-// A new batch file in TEMP: "delme<n>.bat" for the first n that can be made. An old
-// unused one is replaced when asked (deleted, then made anew, so that it never
-// keeps another owner's security).
-HANDLE CreateBatchFile(const char* temp, bool overwriteOld, char* name, size_t nameCap) {
+// The batch file, new beside its work folder: the folder's path and ".bat".
+HANDLE CreateBatchFile(const char* workFolder, char* path, size_t cap) {
+  int n = snprintf(path, cap, "%s", workFolder);
+  if (n <= 0 || static_cast<size_t>(n) >= cap) return INVALID_HANDLE_VALUE;
+  TrimTrailingBackslashes(path);
+  size_t used = strlen(path);
+  n = snprintf(path + used, cap - used, "%s", ".bat");
+  if (n <= 0 || static_cast<size_t>(n) >= cap - used) return INVALID_HANDLE_VALUE;
   PSECURITY_DESCRIPTOR security = CleanupBatchSecurity();
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, security, FALSE};
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int i = 1; i <= kBatchNames && file == INVALID_HANDLE_VALUE; ++i) {
-    char path[MAX_PATH];
-    snprintf(name, nameCap, "delme%i.bat", i);
-    if (!JoinPath(path, sizeof path, temp, name)) break;
-    if (overwriteOld) DeleteFileA(path);
-    file = CreateFileA(path, GENERIC_WRITE, 0, security ? &attributes : nullptr, CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN,
-                       nullptr);
-  }
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, security ? &attributes : nullptr, CREATE_NEW,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (security) LocalFree(security);
   return file;
 }
 
-// Starts the batch hidden by its bare name, with TEMP as the working folder.
-bool StartBatch(const char* temp, const char* name) {
-  char system[MAX_PATH] = {}, cmd[MAX_PATH];
+// A program of the system folder by its full path.
+bool SystemProgram(const char* name, char* out, size_t cap) {
+  char system[MAX_PATH] = {};
   UINT n = GetSystemDirectoryA(system, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH || !JoinPath(cmd, sizeof cmd, system, "cmd.exe")) return false;
-  char line[64];
-  snprintf(line, sizeof line, "cmd.exe /c %s", name);
+  return n > 0 && n < MAX_PATH && JoinPath(out, cap, system, name);
+}
+
+// Starts the batch (path) hidden by its bare name, in the folder it lies in.
+bool StartBatch(const char* path) {
+  char cmd[MAX_PATH], folder[MAX_PATH];
+  if (!SystemProgram("cmd.exe", cmd, sizeof cmd) || !FolderPart(folder, sizeof folder, path)) return false;
+  char line[MAX_PATH + 32];
+  snprintf(line, sizeof line, "cmd.exe /d /v:off /c %s", FileNamePart(path));
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(cmd, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, temp, &startup, &process))
+  if (!CreateProcessA(cmd, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder, &startup, &process))
     return false;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
 }
 
-// Without a batch: every file, then the folder, for the next restart.
+// Without a batch: every file, then the folder, then the work folder (which holds
+// nothing else by then, or only files of this list), for the next restart.
 CleanupOutcome ScheduleAll(const CleanupBatch& batch) {
   bool all = true;
   for (int i = 0; i < batch.fileCount; ++i) {
@@ -117,7 +110,25 @@ CleanupOutcome ScheduleAll(const CleanupBatch& batch) {
           MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) && all;
   }
   if (batch.removeFolder) all = MoveFileExA(batch.folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) && all;
+  if (batch.workFolder && !RemoveDirectoryA(batch.workFolder))
+    MoveFileExA(batch.workFolder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return all ? kCleanupScheduled : kCleanupFailed;
+}
+
+// The paths the batch names besides the files, in the command processor's form.
+struct BatchPlaces {
+  char folder[kCmdPathChars];
+  char pause[kCmdPathChars];
+  char workFolder[kCmdPathChars];
+};
+
+bool PlacesOf(const CleanupBatch& batch, BatchPlaces* places) {
+  char ping[MAX_PATH], work[MAX_PATH];
+  snprintf(work, sizeof work, "%s", batch.workFolder);
+  TrimTrailingBackslashes(work);
+  return SystemProgram("ping.exe", ping, sizeof ping) && CommandProcessorPath(ping, places->pause, kCmdPathChars) &&
+         CommandProcessorPath(work, places->workFolder, kCmdPathChars) &&
+         (!batch.removeFolder || CommandProcessorPath(batch.folder, places->folder, kCmdPathChars));
 }
 
 }  // namespace
@@ -134,8 +145,7 @@ bool CommandProcessorPath(const char* path, char* out, size_t cap) {
   return !strchr(oem, '"') && Escaped(oem, out, cap);
 }
 
-bool BuildCleanupBatchText(const char* folder, const char* const* files, int fileCount, const char* batchName,
-                           char* out, size_t cap) {
+bool BuildCleanupBatchText(const CleanupBatchPaths& paths, char* out, size_t cap) {
   char tries[16];
   snprintf(tries, sizeof tries, "%d", kCleanupTries);
   Text t = {out, cap, 0, cap > 0};
@@ -144,21 +154,22 @@ bool BuildCleanupBatchText(const char* folder, const char* const* files, int fil
   Line(t, "@echo off");
   Line(t, "set /a qvTries=0");
   Line(t, ":myLabel");
-  for (int i = 0; i < fileCount; ++i) Line(t, "del \"%s\"", files[i]);
+  for (int i = 0; i < paths.fileCount; ++i) Line(t, "del \"%s\"", paths.files[i]);
   Line(t, "set /a qvTries+=1");
   Line(t, "if %%qvTries%% GEQ %s goto qvDone", tries);
   Line(t, "set /a qvLeft=0");
-  for (int i = 0; i < fileCount; ++i) Line(t, "if exist \"%s\" set /a qvLeft+=1", files[i]);
-  Line(t, "if %%qvLeft%% GTR 0 ping -n 2 127.0.0.1 >nul");
+  for (int i = 0; i < paths.fileCount; ++i) Line(t, "if exist \"%s\" set /a qvLeft+=1", paths.files[i]);
+  Line(t, "if %%qvLeft%% GTR 0 \"%s\" -n 2 127.0.0.1 >nul", paths.pause);
   Line(t, "if %%qvLeft%% GTR 0 goto myLabel");
   Line(t, ":qvDone");
-  if (folder) Line(t, "rd \"%s\"", folder);
-  Line(t, "del \"%s\"", batchName);
+  if (paths.folder) Line(t, "rd \"%s\"", paths.folder);
+  Line(t, "rd /s /q \"%s\"", paths.workFolder);
+  Line(t, "del \"%s\"", paths.batchName);
   return t.ok;
 }
 
 PSECURITY_DESCRIPTOR CleanupBatchSecurity() {
-  if (!IsElevated()) return nullptr;
+  if (!IsElevatedProcess()) return nullptr;
   PSECURITY_DESCRIPTOR security = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminsOnly, SDDL_REVISION_1, &security, nullptr))
     return nullptr;
@@ -166,8 +177,7 @@ PSECURITY_DESCRIPTOR CleanupBatchSecurity() {
 }
 
 CleanupOutcome WriteAndStartCleanupBatch(const CleanupBatch& batch) {
-  char temp[MAX_PATH] = {};
-  if (!TempFolderPath(temp, sizeof temp)) return ScheduleAll(batch);
+  if (!batch.workFolder) return ScheduleAll(batch);
   // Every path as the command processor will read it; one it cannot read means no batch.
   std::vector<std::vector<char>> files(static_cast<size_t>(batch.fileCount), std::vector<char>(kCmdPathChars));
   std::vector<const char*> names;
@@ -178,22 +188,21 @@ CleanupOutcome WriteAndStartCleanupBatch(const CleanupBatch& batch) {
       return ScheduleAll(batch);
     names.push_back(files[i].data());
   }
-  char folder[kCmdPathChars];
-  if (batch.removeFolder && !CommandProcessorPath(batch.folder, folder, sizeof folder)) return ScheduleAll(batch);
-  char name[32];
-  HANDLE file = CreateBatchFile(temp, batch.overwriteOld, name, sizeof name);
-  if (file == INVALID_HANDLE_VALUE) return kCleanupFailed;
-  size_t cap = (static_cast<size_t>(batch.fileCount) * 2 + 2) * (kCmdPathChars + 40) + 512;
+  BatchPlaces places;
+  if (!PlacesOf(batch, &places)) return ScheduleAll(batch);
+  char path[MAX_PATH];
+  HANDLE file = CreateBatchFile(batch.workFolder, path, sizeof path);
+  if (file == INVALID_HANDLE_VALUE) return ScheduleAll(batch);
+  size_t cap = (static_cast<size_t>(batch.fileCount) * 2 + 5) * (kCmdPathChars + 40) + 512;
   std::vector<char> text(cap);
-  bool ok = BuildCleanupBatchText(batch.removeFolder ? folder : nullptr, names.data(), batch.fileCount, name,
-                                  text.data(), cap);
+  CleanupBatchPaths paths = {names.data(), batch.fileCount, batch.removeFolder ? places.folder : nullptr,
+                             places.pause, places.workFolder, FileNamePart(path)};
+  bool ok = BuildCleanupBatchText(paths, text.data(), cap);
   DWORD written = 0;
   DWORD length = ok ? static_cast<DWORD>(strlen(text.data())) : 0;
   ok = ok && WriteFile(file, text.data(), length, &written, nullptr) && written == length;
   CloseHandle(file);
-  char path[MAX_PATH];
-  JoinPath(path, sizeof path, temp, name);
-  if (!ok || !StartBatch(temp, name)) {
+  if (!ok || !StartBatch(path)) {
     DeleteFileA(path);
     return ScheduleAll(batch);
   }

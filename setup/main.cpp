@@ -15,6 +15,7 @@
 #include "common/paths.h"
 #include "common/treewalk.h"
 #include "common/widepath.h"
+#include "common/workfolder.h"
 #include "setup/cmdline.h"
 #include "setup/setup.h"
 
@@ -253,9 +254,10 @@ std::vector<std::string> DeleteWhatCanGo(const char* folder) {
 }
 
 // With "/sfxstart": the package's folder goes. What setup cannot delete at its end
-// (itself, the library, a starter still ending) the batch retries, then removes
-// the folder. Only a folder inside TEMP that the folder guard does not protect:
-// "/sfxstart" given to a setup in any other folder deletes nothing.
+// (itself, the library, a starter still ending) the batch retries from a work
+// folder of its own, then removes the folder. Only a folder inside TEMP that the
+// folder guard does not protect: "/sfxstart" given to a setup in any other folder
+// deletes nothing.
 void WriteCleanupBatch(bool sfxStart) {
   if (!sfxStart) return;
   char folder[MAX_PATH];
@@ -263,8 +265,12 @@ void WriteCleanupBatch(bool sfxStart) {
   std::vector<std::string> left = DeleteWhatCanGo(folder);
   std::vector<const char*> names;
   for (const std::string& name : left) names.push_back(name.c_str());
-  CleanupBatch batch = {folder, names.data(), static_cast<int>(names.size()), true, true};
+  char work[MAX_PATH];
+  HANDLE held = nullptr;
+  bool made = MakeWorkFolder(work, sizeof work, &held);
+  CleanupBatch batch = {folder, names.data(), static_cast<int>(names.size()), true, made ? work : nullptr};
   WriteAndStartCleanupBatch(batch);
+  if (held) CloseHandle(held);  // the batch, working in it, holds it from here
 }
 
 void RefuseCommandLine(const char* what) {
@@ -276,6 +282,7 @@ void RefuseCommandLine(const char* what) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  LimitLibrarySearch();
   LibSetProductInfo(instance, kProductTitle, "qv-Webdeck", "qvToolbarClass", "Toolbar", "Toolbar", kSettingsKey,
                     "Quorvane.hlp", "toolbar.htm", "qvtoolbar.exe", 0, 0, 0, 0, 85, 71, kWebPage, "unused", 1);
   LibInitialize(0, 49);

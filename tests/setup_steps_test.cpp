@@ -10,12 +10,15 @@
 #include <vector>
 
 #include "common/cleanupbatch.h"
+#include "common/workfolder.h"
 #include "setup/setup.h"
 #include "setup_support.h"
 
 using setupt::Lines;
 using setupt::RemoveTree;
 using setupt::SetupRun;
+using setupt::NoWorkFolderLeft;
+using setupt::WorkParent;
 
 namespace {
 
@@ -286,11 +289,15 @@ TEST(SetupShortcuts, TheGroupItsLinksAndTheStarterCalls) {
 // ---- The cleanup batch.
 
 // The text, line by line: every file is deleted and looked for again until all are
-// gone or the tries are used up; the folder, then the batch itself by its bare name.
+// gone or the tries are used up, pausing through ping.exe by its full path (never a
+// bare name: the working folder and PATH are not asked); then the folder, the work
+// folder whole, and last the batch itself by its bare name.
 TEST(SetupBatch, TheTextLineByLine) {
   const char* files[] = {"C:\\Temp\\pkg 100%%\\setup.exe", "C:\\Temp\\pkg 100%%\\qvrunas.exe"};
+  CleanupBatchPaths paths = {files, 2, "C:\\Temp\\pkg 100%%", "C:\\windows\\system32\\ping.exe",
+                             "C:\\windows\\Temp\\qvwork-0123456789abcdef", "qvwork-0123456789abcdef.bat"};
   char text[2600];
-  ASSERT_TRUE(BuildCleanupBatchText("C:\\Temp\\pkg 100%%", files, 2, "delme1.bat", text, sizeof text));
+  ASSERT_TRUE(BuildCleanupBatchText(paths, text, sizeof text));
   EXPECT_EQ(std::string("\r\n@echo off\r\nset /a qvTries=0\r\n:myLabel\r\n"
                         "del \"C:\\Temp\\pkg 100%%\\setup.exe\"\r\n"
                         "del \"C:\\Temp\\pkg 100%%\\qvrunas.exe\"\r\n"
@@ -299,15 +306,17 @@ TEST(SetupBatch, TheTextLineByLine) {
                         "set /a qvLeft=0\r\n"
                         "if exist \"C:\\Temp\\pkg 100%%\\setup.exe\" set /a qvLeft+=1\r\n"
                         "if exist \"C:\\Temp\\pkg 100%%\\qvrunas.exe\" set /a qvLeft+=1\r\n"
-                        "if %qvLeft% GTR 0 ping -n 2 127.0.0.1 >nul\r\n"
+                        "if %qvLeft% GTR 0 \"C:\\windows\\system32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
                         "if %qvLeft% GTR 0 goto myLabel\r\n"
                         ":qvDone\r\n"
                         "rd \"C:\\Temp\\pkg 100%%\"\r\n"
-                        "del \"delme1.bat\"\r\n"),
+                        "rd /s /q \"C:\\windows\\Temp\\qvwork-0123456789abcdef\"\r\n"
+                        "del \"qvwork-0123456789abcdef.bat\"\r\n"),
             text);
-  ASSERT_TRUE(BuildCleanupBatchText(nullptr, files, 2, "delme1.bat", text, sizeof text));
-  EXPECT_EQ(std::string::npos, std::string(text).find("rd "));
-  EXPECT_FALSE(BuildCleanupBatchText(nullptr, files, 2, "delme1.bat", text, 100)) << "refused, never cut";
+  paths.folder = nullptr;
+  ASSERT_TRUE(BuildCleanupBatchText(paths, text, sizeof text));
+  EXPECT_EQ(std::string::npos, std::string(text).find("rd \"C:\\Temp"));
+  EXPECT_FALSE(BuildCleanupBatchText(paths, text, 100)) << "refused, never cut";
 }
 
 // Paths as the command processor reads them: "%" doubled, the OEM code page, and the
@@ -341,10 +350,11 @@ TEST(SetupBatch, PathsAreWrittenAsTheCommandProcessorReadsThem) {
   qvt::RemoveTree(base);
 }
 
-// An elevated program's batch can be changed by administrators and the system only.
-TEST(SetupBatch, AnElevatedBatchIsClosedToOthers) {
-  PSECURITY_DESCRIPTOR security = CleanupBatchSecurity();
-  if (!security) GTEST_SKIP() << "not elevated";
+// The work folder's security as the code builds it: administrators and the system
+// only, handed down to what is made inside, nothing inherited from its parent.
+TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayWriteIt) {
+  PSECURITY_DESCRIPTOR security = WorkFolderSecurity();
+  ASSERT_NE(nullptr, security);
   BOOL present = FALSE, defaulted = FALSE;
   PACL dacl = nullptr;
   ASSERT_TRUE(GetSecurityDescriptorDacl(security, &present, &dacl, &defaulted));
@@ -352,14 +362,42 @@ TEST(SetupBatch, AnElevatedBatchIsClosedToOthers) {
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   GetSecurityDescriptorControl(security, &control, &revision);
-  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from TEMP";
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the parent";
+  ASSERT_EQ(2u, dacl->AceCount);
   for (DWORD i = 0; i < dacl->AceCount; ++i) {
     ACCESS_ALLOWED_ACE* ace = nullptr;
     ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
+    EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, ace->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE));
+    EXPECT_EQ(static_cast<ACCESS_MASK>(FILE_ALL_ACCESS), ace->Mask);
     PSID sid = &ace->SidStart;
     EXPECT_TRUE(IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid)) << i;
   }
   LocalFree(security);
+}
+
+// A work folder is new, named at random, held against renaming while it is held,
+// and known again by its place and name; a look-alike elsewhere is not one.
+TEST(WorkFolder, IsNewHeldAndKnownByPlaceAndName) {
+  char first[MAX_PATH], second[MAX_PATH], parent[MAX_PATH];
+  HANDLE held = nullptr, other = nullptr;
+  ASSERT_TRUE(WorkFolderParent(parent, sizeof parent));
+  ASSERT_TRUE(MakeWorkFolder(first, sizeof first, &held));
+  ASSERT_TRUE(MakeWorkFolder(second, sizeof second, &other));
+  EXPECT_STRNE(first, second);
+  EXPECT_EQ(0, _strnicmp(first, parent, strlen(parent))) << first;
+  EXPECT_TRUE(IsWorkFolder(first));
+  EXPECT_FALSE(MoveFileA(first, (std::string(parent) + "qvrenamed").c_str())) << "held without delete sharing";
+  CloseHandle(held);
+  CloseHandle(other);
+  EXPECT_TRUE(RemoveDirectoryA(first));
+  EXPECT_TRUE(RemoveDirectoryA(second));
+  std::string lookalike = qvt::TempFolder() + "qvwork-0123456789abcdef";
+  if (_strnicmp(lookalike.c_str(), parent, strlen(parent)) != 0) {
+    EXPECT_FALSE(IsWorkFolder(lookalike.c_str()));
+  }
+  EXPECT_FALSE(IsWorkFolder((std::string(parent) + "qvwork-0123").c_str()));
+  EXPECT_FALSE(IsWorkFolder((std::string(parent) + "qvwork-0123456789abcdeg").c_str()));
 }
 
 std::string TempPath() {
@@ -369,8 +407,8 @@ std::string TempPath() {
 }
 
 // From a package unpacked in TEMP: the other files go at once, the batch removes
-// setup.exe and Quorvane.dll after setup has ended (the taken delme1 is skipped),
-// and a subfolder keeps the folder.
+// setup.exe and Quorvane.dll after setup has ended from its own work folder (a
+// "delme1.bat" in TEMP is never touched), and a subfolder keeps the folder.
 TEST(SetupBatch, APackageInTempIsRemovedAfterSetup) {
   SetupRun run(true);
   CreateDirectoryA((run.setupFolder + "sub").c_str(), nullptr);
@@ -385,7 +423,8 @@ TEST(SetupBatch, APackageInTempIsRemovedAfterSetup) {
                                           !qvt::FileExists(run.setupFolder + "Quorvane.dll"); },
                              20000));
   EXPECT_TRUE(qvt::FileExists(run.setupFolder + "sub\\keep.txt"));
-  EXPECT_TRUE(qvt::WaitUntil([&] { return !qvt::FileExists(TempPath() + "delme2.bat"); }, 10000)) << "it deleted itself";
+  EXPECT_TRUE(qvt::WaitUntil(NoWorkFolderLeft, 10000)) << "the batch removed itself with its folder";
+  EXPECT_FALSE(qvt::FileExists(TempPath() + "delme2.bat"));
   CloseHandle(taken);
   std::string ours;
   qvt::ReadFile(first, &ours);
@@ -402,23 +441,20 @@ TEST(SetupBatch, OutsideTempNothingIsDeleted) {
   qvt::WaitUntil([] { return false; }, 2000);
   EXPECT_TRUE(qvt::FileExists(run.setupFolder + "holiday.jpg"));
   EXPECT_TRUE(qvt::FileExists(run.setupFolder + "setup.exe"));
-  EXPECT_FALSE(qvt::FileExists(TempPath() + "delme1.bat"));
-}
-
-// No "delme<n>.bat" is left in TEMP (the batches deleted themselves).
-bool NoBatchLeft() {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((TempPath() + "delme*.bat").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return true;
-  FindClose(find);
-  return false;
+  EXPECT_TRUE(NoWorkFolderLeft());
 }
 
 // As a self-extracting package starts it: from its folder in TEMP (named with a
 // "%path%" and a letter outside ASCII), with that folder as the working folder, and
-// the run-as starter still ending when setup ends. The whole folder goes.
+// the run-as starter still ending when setup ends. The whole folder goes, and a
+// "ping.bat" or "ping.cmd" planted in TEMP (where the batch once ran) never runs.
 TEST(SetupBatch, APackageStartedFromItsOwnFolderGoesWhole) {
   SetupRun run(true);
+  const std::string marker = TempPath() + "planted-ran.txt";
+  DeleteFileA(marker.c_str());
+  for (const char* planted : {"ping.bat", "ping.cmd"})
+    for (const std::string& where : {TempPath(), WorkParent()})
+      ASSERT_TRUE(qvt::WriteFile(where + planted, "@echo planted > \"" + marker + "\"\r\n"));
   std::string unpacked = run.setupFolder;
   std::string package = TempPath() + "pkg %path% J\xFCrgen\\";
   CreateDirectoryA(package.c_str(), nullptr);
@@ -437,7 +473,10 @@ TEST(SetupBatch, APackageStartedFromItsOwnFolderGoesWhole) {
   EXPECT_TRUE(qvt::FileExists(package + "qvrunas.exe")) << "held by the starter";
   CloseHandle(starter);
   EXPECT_TRUE(qvt::WaitUntil([&] { return !qvt::FileExists(package); }, 30000)) << "the folder goes";
-  EXPECT_TRUE(qvt::WaitUntil(NoBatchLeft, 10000)) << "the batch deleted itself";
+  EXPECT_TRUE(qvt::WaitUntil(NoWorkFolderLeft, 10000)) << "the batch removed itself with its folder";
+  EXPECT_FALSE(qvt::FileExists(marker)) << "a planted ping ran";
+  for (const std::string& where : {TempPath(), WorkParent()})
+    for (const char* planted : {"ping.bat", "ping.cmd", "planted-ran.txt"}) DeleteFileA((where + planted).c_str());
   qvt::RemoveTree(unpacked);
 }
 

@@ -1,5 +1,7 @@
 #include "setup_support.h"
 
+#include "common/workfolder.h"
+
 #include <shlobj.h>
 
 #include <cstdio>
@@ -139,5 +141,19 @@ HWND WaitDialog(const qvt::Process& p, const char* title, DWORD timeoutMs) {
 }
 
 std::string ControlText(HWND dialog, int id) { return qvt::WindowText(GetDlgItem(dialog, id)); }
+
+std::string WorkParent() {
+  char parent[MAX_PATH] = {};
+  WorkFolderParent(parent, sizeof parent);
+  return parent;
+}
+
+bool NoWorkFolderLeft() {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((WorkParent() + "qvwork-*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return true;
+  FindClose(find);
+  return false;
+}
 
 }  // namespace setupt

@@ -43,6 +43,10 @@ class SetupRun {
 };
 
 std::vector<std::string> Lines(const std::string& path);
+// Where the programs make their work folders (with a trailing backslash), and
+// whether any work folder, or a batch beside one, is left there.
+std::string WorkParent();
+bool NoWorkFolderLeft();
 // The top-level dialog of the process with that title, and a control's text.
 HWND WaitDialog(const qvt::Process& p, const char* title, DWORD timeoutMs = 15000);
 std::string ControlText(HWND dialog, int id);

@@ -196,10 +196,12 @@ TEST(UninstallFlow, CancelChangesNothing) {
   EXPECT_TRUE(qvt::ValueExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\qvToolbarClass",
                                "UninstallString"));
   EXPECT_FALSE(qvt::FileExists(Temp() + "uninstall.exe"));
+  EXPECT_TRUE(NoWorkFolderLeft()) << "no copy was made";
 }
 
 // Without "InstallPath" the message comes, no file is touched, and the rest still goes;
-// an old copy in TEMP is overwritten, and the batch removes the copies.
+// the copies run from a work folder (an "uninstall.exe" in TEMP is never touched),
+// and the batch removes them with their folder.
 TEST(UninstallFlow, AMissingInstallPathTouchesNoFileButTheRestGoes) {
   SetupRun run;
   run.Start("/silent /nostart");
@@ -219,10 +221,11 @@ TEST(UninstallFlow, AMissingInstallPathTouchesNoFileButTheRestGoes) {
   EXPECT_FALSE(qvt::FileExists(Special(CSIDL_COMMON_PROGRAMS) + "\\Quorvane Webdeck"));
   std::string type;
   EXPECT_FALSE(qvt::ReadString(HKEY_CLASSES_ROOT, ".qvg", nullptr, &type));
-  EXPECT_TRUE(qvt::WaitUntil([] { return !qvt::FileExists(Temp() + "uninstall.exe") &&
-                                         !qvt::FileExists(Temp() + "quorvane.dll"); },
-                             20000))
-      << "the batch removed the copies";
+  EXPECT_TRUE(qvt::WaitUntil(NoWorkFolderLeft, 20000)) << "the batch removed the copies with their folder";
+  std::string old;
+  EXPECT_TRUE(qvt::ReadFile(Temp() + "uninstall.exe", &old));
+  EXPECT_EQ("an old copy", old);
+  DeleteFileA((Temp() + "uninstall.exe").c_str());
 }
 
 // A damaged "InstallPath" naming a root or a shared folder: its sound and help files
@@ -357,12 +360,13 @@ TEST(UninstallShared, InstallPathAtProgramFilesKeepsEveryShortcutAndTheEntries) 
   qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
 }
 
-// ---- The copies in TEMP always go.
+// ---- The copies run from a work folder of their own, and always go.
 
-// The uninstaller run with TEMP set to a folder of that name (inside the real one):
-// its copies there and its batch are gone afterwards.
-void ExpectTheCopiesGoFrom(const char* name) {
-  std::string temp = qvt::TempFolder() + name + "\\";
+// TEMP set to a folder named with "%path%": the copies are made, run and removed in
+// a work folder that only administrators can write, never in TEMP, and nothing of
+// them is left.
+TEST(UninstallBatch, TheCopiesRunFromAWorkFolderAndGoWithIt) {
+  std::string temp = qvt::TempFolder() + "a%path%b\\";
   ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr)) << temp;
   std::string from = qvt::TempFolder();
   CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
@@ -377,52 +381,41 @@ void ExpectTheCopiesGoFrom(const char* name) {
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(from));
   for (int i = 0; i < 2; ++i) SetEnvironmentVariableA(names[i], saved[i].empty() ? nullptr : saved[i].c_str());
-  auto gone = [&] {
-    WIN32_FIND_DATAA found;
-    HANDLE batch = FindFirstFileA((temp + "delme*.bat").c_str(), &found);
-    if (batch != INVALID_HANDLE_VALUE) FindClose(batch);
-    return batch == INVALID_HANDLE_VALUE && !qvt::FileExists(temp + "uninstall.exe") &&
-           !qvt::FileExists(temp + "quorvane.dll");
-  };
-  EXPECT_TRUE(qvt::WaitUntil(gone, 30000)) << "the copies and the batch are gone from " << temp;
-  RemoveTree(temp.substr(0, temp.size() - strlen(name) - 1));
+  EXPECT_TRUE(qvt::WaitUntil(NoWorkFolderLeft, 30000)) << "the copies and the batch are gone";
+  WIN32_FIND_DATAA found;
+  HANDLE any = FindFirstFileA((temp + "*.*").c_str(), &found);
+  int entries = 0;
+  if (any != INVALID_HANDLE_VALUE) {
+    do entries += strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..");
+    while (FindNextFileA(any, &found));
+    FindClose(any);
+  }
+  EXPECT_EQ(0, entries) << "nothing was put into TEMP";
   RemoveTree(from);
 }
 
-// A user name with a letter outside ASCII: the batch is read in the OEM code page.
-TEST(UninstallBatch, ATempFolderWithALetterOutsideAscii) { ExpectTheCopiesGoFrom("J\xFCrgen"); }
-// A letter the OEM code page does not have: the batch names the short form.
-TEST(UninstallBatch, ATempFolderWithALetterTheOemCodePageLacks) { ExpectTheCopiesGoFrom("S\xF8ren"); }
-// "%path%" in TEMP: nothing in the batch or in its start is expanded.
-TEST(UninstallBatch, ATempFolderWithPercentSigns) { ExpectTheCopiesGoFrom("a%path%b"); }
-
-// With all 200 batch names taken, no batch: the TEMP copies stay.
-TEST(UninstallFlow, AllBatchNamesTakenLeavesTheCopies) {
-  std::vector<std::string> taken;
-  for (int i = 1; i <= 200; ++i) {
-    std::string name = Temp() + "delme" + std::to_string(i) + ".bat";
-    if (!qvt::FileExists(name)) {
-      qvt::WriteFile(name, "rem taken");
-      taken.push_back(name);
-    }
-  }
+// Where no work folder can be made (here: the folder work folders are made in is
+// gone), the removal runs in the first process, and its own file and library,
+// still in use, are left to the next restart, which the last message says.
+TEST(UninstallFlow, WithoutAWorkFolderTheRemovalRunsHereAndItsFilesGoAtTheRestart) {
+  std::string parent = WorkParent();
+  std::string away = parent.substr(0, parent.size() - 1) + ".qvaway";
   SetupRun run;
   run.Start("/silent /nostart /noshort");
   ASSERT_TRUE(run.Ends(30000));
-  qvt::Process first = qvt::Start(run.installFolder + "uninstall.exe", "");
-  HWND confirm = qvt::WaitMessageBox(first.pid, kHavrel, 10000);
-  ASSERT_NE(nullptr, confirm);
-  qvt::PressButton(confirm, IDOK);
-  EXPECT_TRUE(qvt::WaitExit(first, 20000));
-  qvt::Close(first);
-  EXPECT_TRUE(qvt::WaitUntil([&] { return !qvt::FileExists(run.installFolder + "qvtoolbar.exe"); }, 20000));
-  qvt::WaitUntil([] { return false; }, 3000);
-  EXPECT_TRUE(qvt::FileExists(Temp() + "uninstall.exe"));
-  EXPECT_TRUE(qvt::FileExists(Temp() + "quorvane.dll"));
-  for (const std::string& name : taken) DeleteFileA(name.c_str());
+  ASSERT_TRUE(MoveFileA(parent.c_str(), away.c_str())) << GetLastError();
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(run.installFolder));
+  MoveFileA(away.c_str(), parent.c_str());
+  ASSERT_TRUE(qvt::FileExists(parent));
+  ASSERT_EQ(2u, uninstall.boxes.size());
+  EXPECT_EQ(kScheduled, uninstall.boxes[1]);
+  EXPECT_FALSE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
+  EXPECT_TRUE(NoWorkFolderLeft());
   qvt::KillAll("uninstall.exe");
-  DeleteFileA((Temp() + "uninstall.exe").c_str());
-  DeleteFileA((Temp() + "quorvane.dll").c_str());
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  DeleteFileA((std::string(windows) + "\\wininit.ini").c_str());
 }
 
 }  // namespace

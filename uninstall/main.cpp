@@ -1,6 +1,7 @@
 // uninstall: confirms, stops the family's tools, removes its uninstall entries,
-// and runs a copy of itself from TEMP ("/internally") that removes shortcuts,
-// registry entries and files; a self-deleting batch removes the TEMP copies.
+// and runs a copy of itself from a work folder of its own ("/internally") that
+// removes shortcuts, registry entries and files; a self-deleting batch removes the
+// copies with their folder.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -12,6 +13,7 @@
 #include "common/catalogue.h"
 #include "common/cleanupbatch.h"
 #include "common/paths.h"
+#include "common/workfolder.h"
 #include "lib/Quorvane.h"
 #include "uninstall/uninstall.h"
 
@@ -57,34 +59,37 @@ void DeleteUninstallEntries() {
   RegCloseKey(key);
 }
 
-bool TempFolder(char* out, size_t cap) {
-  if (!TempFolderPath(out, cap)) return false;
-  CreateDirectoryA(out, nullptr);
-  return true;
-}
-
-// Copies itself and the library into TEMP and starts the copy with "/internally".
-bool RelaunchFromTemp() {
-  char program[MAX_PATH] = {}, temp[MAX_PATH], folder[MAX_PATH], copy[MAX_PATH], library[MAX_PATH],
+// Copies itself and the library into a new work folder and starts the copy there
+// with "/internally" (the work folder as its working folder). Without a work
+// folder the removal runs in this process, and its own files go at the next restart.
+bool RelaunchFromWorkFolder() {
+  char program[MAX_PATH] = {}, work[MAX_PATH], folder[MAX_PATH], copy[MAX_PATH], library[MAX_PATH],
       libraryCopy[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH || !TempFolder(temp, sizeof temp) || !FolderPart(folder, sizeof folder, program) ||
-      !JoinPath(copy, sizeof copy, temp, "uninstall.exe") || !JoinPath(library, sizeof library, folder, "Quorvane.dll") ||
-      !JoinPath(libraryCopy, sizeof libraryCopy, temp, "quorvane.dll"))
+  if (n == 0 || n >= MAX_PATH || !FolderPart(folder, sizeof folder, program) ||
+      !JoinPath(library, sizeof library, folder, "Quorvane.dll"))
     return false;
-  if (!CopyFileA(program, copy, FALSE)) {
+  HANDLE held = nullptr;
+  if (!MakeWorkFolder(work, sizeof work, &held)) return false;
+  bool started = false;
+  if (!JoinPath(copy, sizeof copy, work, "uninstall.exe") || !CopyFileA(program, copy, TRUE)) {
     ShowBox("Cannot copy uninstall.exe to TEMP.", MB_OK | MB_ICONERROR);
-    return false;
-  }
-  if (!CopyFileA(library, libraryCopy, FALSE)) {
+  } else if (!JoinPath(libraryCopy, sizeof libraryCopy, work, "quorvane.dll") ||
+             !CopyFileA(library, libraryCopy, TRUE)) {
     ShowBox("Cannot copy Quorvane.dll to TEMP.", MB_OK | MB_ICONERROR);
+  } else {
+    INT_PTR result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, copy, "/internally", work, SW_MINIMIZE));
+    started = result > 32;
+    if (!started) LibShowStartError(result, LIB_TEXT("Cannot start uninstall.exe in TEMP."));
+  }
+  if (!started) {  // nothing of it may stay behind
+    DeleteFileA(copy);
+    DeleteFileA(libraryCopy);
+    CloseHandle(held);
+    RemoveDirectoryA(work);
     return false;
   }
-  INT_PTR started = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, copy, "/internally", temp, SW_MINIMIZE));
-  if (started <= 32) {
-    LibShowStartError(started, LIB_TEXT("Cannot start uninstall.exe in TEMP."));
-    return false;
-  }
+  CloseHandle(held);
   return true;
 }
 
@@ -105,11 +110,15 @@ void DeleteStartMenuGroup(int csidl, const char* group) {
   if (found && path[0] && JoinPath(folder, sizeof folder, path, group)) LibDeleteFolder(folder, 1);
 }
 
+// The copy running from its work folder hands that folder to the batch, which
+// removes it with the copies once they are free; a run from anywhere else (the
+// first process, when no work folder could be made) has no copies to remove.
 void WriteBatch() {
-  char temp[MAX_PATH];
-  if (!TempFolder(temp, sizeof temp)) return;
+  char program[MAX_PATH] = {}, folder[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || !FolderPart(folder, sizeof folder, program) || !IsWorkFolder(folder)) return;
   const char* copies[] = {"uninstall.exe", "Quorvane.dll"};
-  CleanupBatch batch = {temp, copies, 2, false, false};
+  CleanupBatch batch = {folder, copies, 2, false, folder};
   WriteAndStartCleanupBatch(batch);
 }
 
@@ -169,6 +178,7 @@ int RemovalRun() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  LimitLibrarySearch();
   LibSetProductInfo(instance, kHavrelTitle, "Havrel", "qvHavrelClass", "Havrel", "Havrel", "Software\\Quorvane\\Havrel",
                     "Quorvane.hlp", "havrel.htm", "qvhavrel.exe", 0, 0, 0, 0, 112, 71,
                     "https://www.quorvane.com/havrel", "unused", 1);
@@ -183,6 +193,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   char folder[LIB_SETTING_CHARS + 1] = {};
   ReadInstallFolder(folder);
   if (!IsRefusedInstallFolder(folder)) DeleteUninstallEntries();
-  // Handed to the copy in TEMP, which ends with its own code; else the removal runs here.
-  return RelaunchFromTemp() ? kExitDone : RemovalRun();
+  // Handed to the copy in its work folder, which ends with its own code; else the removal runs here.
+  return RelaunchFromWorkFolder() ? kExitDone : RemovalRun();
 }
