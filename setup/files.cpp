@@ -2,13 +2,19 @@
 // copied into the install folder. A file in use is moved aside, replaced, and the
 // moved one deleted at the next restart.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "common/catalogue.h"
 #include "common/deletefile.h"
 #include "common/folderguard.h"
+#include "common/installrecord.h"
 #include "common/paths.h"
 #include "setup/setup.h"
 
@@ -18,6 +24,56 @@ constexpr int kPercentStep = 4;
 constexpr int kRetries = 50;          // 100 ms apart: about five seconds
 constexpr int kSilentRounds = 2;      // silent mode gives a locked file up after these rounds (about ten seconds)
 constexpr int kAsideNumbers = 100;
+constexpr DWORD kPackageListBytes = 64 * 1024;
+// A folder setup makes: full control for administrators and the system, read and
+// run for users, handed down; nothing inherited from the parent.
+constexpr const char* kInstallFolderSddl = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+
+// What an earlier installation into the same folder recorded, and whether it
+// kept a record at all (an installation older than the record did not).
+std::vector<InstalledFile> EarlierRecord;
+bool EarlierHere = false;
+bool EarlierRecorded = false;
+
+void ReadEarlierInstallation() {
+  char earlier[LIB_SETTING_CHARS + 1] = {};
+  EarlierHere = LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", earlier) && SameFolder(earlier, InstallFolder);
+  EarlierRecorded = EarlierHere && ReadInstallRecord(&EarlierRecord);
+  if (!EarlierRecorded) EarlierRecord.clear();
+}
+
+// name in the install folder is setup's to replace or delete: an earlier
+// installation here recorded it, or it is an installation older than the record
+// (whose files are the catalogue's names).
+bool IsOurs(const char* name) {
+  if (!EarlierHere) return false;
+  return EarlierRecorded ? FindRecorded(EarlierRecord, name) != nullptr : true;
+}
+
+bool ExistsInInstallFolder(const char* name) {
+  char path[MAX_PATH];
+  return JoinPath(path, sizeof path, InstallFolder, name) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A folder this setup made gets its own security, set on the folder's handle (a
+// link put in its place is refused).
+void CloseToOthers(const char* folder) {
+  PSECURITY_DESCRIPTOR security = InstallFolderSecurity();
+  if (!security) return;
+  HANDLE handle = CreateFileA(folder, WRITE_DAC | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  BY_HANDLE_FILE_INFORMATION info;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      GetSecurityDescriptorDacl(security, &present, &dacl, &defaulted) && present)
+    SetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                    nullptr, dacl, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  LocalFree(security);
+}
 
 // A free name beside target for the file in use: ".delete_on_reboot", then with 2, 3, ...
 void AsideName(const char* target, char* out, size_t cap) {
@@ -108,17 +164,63 @@ bool CopyLockedFile(LockedCopy& copy) {
 
 }  // namespace
 
+PSECURITY_DESCRIPTOR InstallFolderSecurity() {
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kInstallFolderSddl, SDDL_REVISION_1, &security, nullptr))
+    return nullptr;
+  return security;
+}
+
+bool ReadPackageList() {
+  PackageFiles.clear();
+  char program[MAX_PATH] = {}, folder[MAX_PATH], list[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || !FolderPart(folder, sizeof folder, program) ||
+      !JoinPath(list, sizeof list, folder, kPackageListName))
+    return false;
+  HANDLE file = CreateFileA(list, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string text(kPackageListBytes, '\0');
+  DWORD got = 0;
+  bool read = ReadFile(file, &text[0], kPackageListBytes, &got, nullptr) && got < kPackageListBytes;
+  CloseHandle(file);
+  text.resize(got);
+  std::vector<std::string> names;
+  if (!read || !ParsePackageList(text, &names)) return false;
+  for (const std::string& name : names)  // setup itself and its list never leave the package
+    if (lstrcmpiA(name.c_str(), "setup.exe") != 0 && lstrcmpiA(name.c_str(), kPackageListName) != 0)
+      PackageFiles.push_back(name);
+  return !PackageFiles.empty();
+}
+
 InstallFolderResult MakeInstallFolder() {
+  TakenFileName[0] = 0;
   if (!InstallFolder[0] || IsProtectedFolder(InstallFolder)) return kFolderProtected;
   DWORD attributes = GetFileAttributesA(InstallFolder);
   bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+  ReadEarlierInstallation();
+  // A file of the package that is another program's: the folder is refused
+  // before anything in it changes.
+  if (existed)
+    for (const std::string& name : PackageFiles)
+      if (ExistsInInstallFolder(name.c_str()) && !IsOurs(name.c_str())) {
+        snprintf(TakenFileName, sizeof TakenFileName, "%s", name.c_str());
+        return kFolderTaken;
+      }
   if (!LibCreateFolder(InstallFolder)) return kFolderNotMade;
+  if (!existed) CloseToOthers(InstallFolder);
   // An update into the folder that an earlier setup made keeps that record.
-  char earlier[LIB_SETTING_CHARS + 1] = {};
-  bool earlierMade = LibReadSettingInt(HKEY_LOCAL_MACHINE, kInstallFolderCreatedSetting) == 1 &&
-                     LibReadSetting(HKEY_LOCAL_MACHINE, "InstallPath", earlier) && SameFolder(earlier, InstallFolder);
+  bool earlierMade = EarlierHere && LibReadSettingInt(HKEY_LOCAL_MACHINE, kInstallFolderCreatedSetting) == 1;
   InstallFolderCreated = !existed || earlierMade ? 1 : 0;
   return kFolderReady;
+}
+
+void TakenFolderText(char* out, size_t cap) {
+  snprintf(out, cap,
+           LibTranslate("%s already holds a file named %s that another program put there, and setup never replaces "
+                        "it.::::Please choose a folder of its own.",
+                        LIB_TRANSLATE_FORMAT),
+           InstallFolder, TakenFileName);
 }
 
 void RefusedFolderText(char* out, size_t cap) {
@@ -131,42 +233,66 @@ void RefusedFolderText(char* out, size_t cap) {
            InstallFolder, example);
 }
 
+// Files of an earlier version, only where that version wrote them.
 void RemoveOldFiles() {
   for (const char* name : {"setup.exe", "Quorvane.hlp", "Quorvane.chm", "Quorvane.gid"})
-    DeleteFileWithRetry(InstallFolder, name);
+    if (IsOurs(name)) DeleteFileWithRetry(InstallFolder, name);
 }
+
+namespace {
+
+// The installed file's record entry, read back through its handle.
+bool Fingerprint(const char* path, const char* name, InstalledFile* entry) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  entry->name = name;
+  bool ok = FileFingerprint(file, &entry->size, &entry->hash);
+  CloseHandle(file);
+  return ok;
+}
+
+// The record after the copy: the earlier one's entries, each file this run wrote
+// with what it wrote.
+void RecordInstalledFiles(const std::vector<InstalledFile>& written) {
+  std::vector<InstalledFile> record;
+  for (const InstalledFile& earlier : EarlierRecord)
+    if (!FindRecorded(written, earlier.name.c_str())) record.push_back(earlier);
+  record.insert(record.end(), written.begin(), written.end());
+  WriteInstallRecord(record);
+}
+
+}  // namespace
 
 void CopySetupFiles() {
   char source[MAX_PATH] = {}, program[MAX_PATH] = {};
   DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
   if (n == 0 || n >= MAX_PATH || !FolderPart(source, sizeof source, program)) return;
-  char pattern[MAX_PATH];
-  WIN32_FIND_DATAA found;
-  HANDLE find = JoinPath(pattern, sizeof pattern, source, "*.*") ? FindFirstFileA(pattern, &found) : INVALID_HANDLE_VALUE;
-  if (find == INVALID_HANDLE_VALUE) {
-    NoteNotInstalled(source);  // not one file could be listed
-    return;
-  }
   int percent = 0;
   bool explorerClosed = false;
-  do {
-    if (IsDotsEntry(found.cFileName) || lstrcmpiA(found.cFileName, "setup.exe") == 0 ||
-        (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      continue;
+  std::vector<InstalledFile> written;
+  for (const std::string& entry : PackageFiles) {
+    const char* name = entry.c_str();
     percent = percent + kPercentStep > 100 ? 100 : percent + kPercentStep;
     char status[64];
     snprintf(status, sizeof status, "Copying Files: %u%%", static_cast<unsigned>(percent));
     ShowProgress(status, percent);
     char from[MAX_PATH], to[MAX_PATH];
-    if (!JoinPath(from, sizeof from, source, found.cFileName) || !JoinPath(to, sizeof to, InstallFolder, found.cFileName)) {
-      NoteNotInstalled(found.cFileName);  // a path that does not fit
+    if (!JoinPath(from, sizeof from, source, name) || !JoinPath(to, sizeof to, InstallFolder, name) ||
+        GetFileAttributesA(from) == INVALID_FILE_ATTRIBUTES || (ExistsInInstallFolder(name) && !IsOurs(name))) {
+      NoteNotInstalled(name);  // missing from the package, a path that does not fit, or not setup's to replace
       continue;
     }
-    if (CopyFileA(from, to, FALSE)) continue;
-    LockedCopy copy = {from, to, found.cFileName, {}, false, false};
-    if (!CopyLockedFile(copy)) NoteNotInstalled(found.cFileName);
-    explorerClosed = explorerClosed || copy.explorerClosed;
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+    bool copied = CopyFileA(from, to, FALSE) != 0;
+    if (!copied) {
+      LockedCopy copy = {from, to, name, {}, false, false};
+      copied = CopyLockedFile(copy);
+      if (!copied) NoteNotInstalled(name);
+      explorerClosed = explorerClosed || copy.explorerClosed;
+    }
+    InstalledFile record;
+    if (copied && Fingerprint(to, name, &record)) written.push_back(record);
+  }
+  RecordInstalledFiles(written);
   if (explorerClosed) LibReopenExplorerWindows();
 }

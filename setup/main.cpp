@@ -12,6 +12,7 @@
 
 #include "common/cleanupbatch.h"
 #include "common/folderguard.h"
+#include "common/installrecord.h"
 #include "common/paths.h"
 #include "common/treewalk.h"
 #include "common/widepath.h"
@@ -300,6 +301,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!options.silent)
       RefuseCommandLine(!lineRead ? LIB_TEXT("The command line is too long.")
                                     : LIB_TEXT("The install folder given with /path: is too long."));
+    RestartStoppedTools(0);
+    WriteCleanupBatch(options.sfxStart);
+    return kSetupNotInstalled;
+  }
+  // Only the files the package lists are installed; without its list nothing is.
+  if (!ReadPackageList()) {
+    if (!options.silent) {
+      char text[MAX_PATH + 300];
+      snprintf(text, sizeof text,
+               LibTranslate("The package is incomplete: its file list %s is missing or damaged.", LIB_TRANSLATE_FORMAT),
+               kPackageListName);
+      MessageBoxA(nullptr, text, kProductTitle, MB_OK | MB_ICONERROR);
+    }
     RestartStoppedTools(0);
     WriteCleanupBatch(options.sfxStart);
     return kSetupNotInstalled;

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "common/catalogue.h"
 #include "lib/Quorvane.h"
 
@@ -62,6 +65,11 @@ extern int InstallFolderCreated;
 // Files of the setup folder that the copy step could not install: how many, and the first.
 extern int FilesNotInstalled;
 extern char FirstFileNotInstalled[MAX_PATH];
+// The files the package lists (its "setup.lst"), which are all setup copies.
+extern std::vector<std::string> PackageFiles;
+// The package file that another program's file of the same name keeps out of the
+// chosen install folder (see MakeInstallFolder).
+extern char TakenFileName[MAX_PATH];
 
 // The exit codes (listed in the README).
 enum SetupExit {
@@ -94,13 +102,23 @@ int StopRunningTools(int wait);
 void RunUacHelper(const char* parameters);
 
 // Files (files.cpp).
+// Reads the package's file list into PackageFiles; false when it is missing,
+// damaged or empty.
+bool ReadPackageList();
 // Makes InstallFolder (all levels) and notes whether it was there before. A folder
 // that the folder guard protects (a root, Program Files, a profile, Documents...)
-// is refused: the uninstaller could never take the product out of it again.
-enum InstallFolderResult { kFolderReady, kFolderProtected, kFolderNotMade };
+// is refused: the uninstaller could never take the product out of it again. So is
+// a folder holding a file under a package file's name that no earlier
+// installation there wrote (TakenFileName names it): setup never replaces another
+// program's file. A folder setup makes gets InstallFolderSecurity.
+enum InstallFolderResult { kFolderReady, kFolderProtected, kFolderNotMade, kFolderTaken };
 InstallFolderResult MakeInstallFolder();
-// The message for a refused install folder, in the buffer.
+// The messages for a refused install folder, in the buffer.
 void RefusedFolderText(char* out, size_t cap);
+void TakenFolderText(char* out, size_t cap);
+// The security of an install folder setup makes: full control for administrators
+// and the system, read and run for users, nothing inherited. LocalFree it.
+PSECURITY_DESCRIPTOR InstallFolderSecurity();
 void RemoveOldFiles();
 void CopySetupFiles();
 

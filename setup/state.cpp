@@ -11,6 +11,8 @@ int LogoffNeeded;
 int InstallFolderCreated;
 int FilesNotInstalled;
 char FirstFileNotInstalled[MAX_PATH];
+std::vector<std::string> PackageFiles;
+char TakenFileName[MAX_PATH];
 int ProgressClosed;
 HWND OwnerWindow;
 HWND ProgressPage;

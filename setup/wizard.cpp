@@ -134,9 +134,10 @@ void OnNext(HWND page) {
   if (n && folder[n - 1] == '\\' && CharPrevA(folder, folder + n) == folder + n - 1) folder[n - 1] = 0;
   snprintf(InstallFolder, sizeof InstallFolder, "%s", folder);
   InstallFolderResult made = MakeInstallFolder();
-  if (made == kFolderProtected) {
-    char text[MAX_PATH * 2 + 300];
-    RefusedFolderText(text, sizeof text);
+  if (made == kFolderProtected || made == kFolderTaken) {
+    char text[MAX_PATH * 3 + 300];
+    if (made == kFolderTaken) TakenFolderText(text, sizeof text);
+    else RefusedFolderText(text, sizeof text);
     MessageBoxA(OwnerWindow, text, kProductTitle, MB_OK | MB_ICONEXCLAMATION);
     return;
   }

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "common/cleanupbatch.h"
+#include "common/installrecord.h"
 #include "common/workfolder.h"
 #include "setup/setup.h"
 #include "setup_support.h"
@@ -46,6 +48,11 @@ TEST(SetupCopyChild, Run) {
   LibInitialize(0, 49);
   snprintf(InstallFolder, sizeof InstallFolder, "%s", install.c_str());
   SilentMode = Env("QV_CHILD_SILENT") == "1";
+  // An update of an installation from before the record: the files there are setup's.
+  LibWriteSetting(HKEY_LOCAL_MACHINE, "InstallPath", install.c_str());
+  DeleteInstallRecord();
+  ASSERT_TRUE(ReadPackageList());
+  ASSERT_EQ(kFolderReady, MakeInstallFolder());
   ProgressPage = CreateWindowA("STATIC", "page", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   HWND status = CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 10, 10, ProgressPage,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS)), nullptr, nullptr);
@@ -65,10 +72,18 @@ class SetupCopy : public ::testing::Test {
     log = qvt::TempFolder() + "statuses.txt";
     for (const char* file : {"setup_steps_tests.exe", "Quorvane.dll"})
       ASSERT_TRUE(CopyFileA(qvt::BinPath(file).c_str(), (source + file).c_str(), FALSE));
+    List({});
   }
   void TearDown() override {
     RemoveTree(source);
     RemoveTree(target);
+    qvt::DeleteTree(HKEY_LOCAL_MACHINE, setupt::kFamilyKey);
+  }
+  // The package's list: the two files above and these.
+  void List(std::initializer_list<std::string> more) {
+    std::string text = "setup_steps_tests.exe\r\nQuorvane.dll\r\n";
+    for (const std::string& name : more) text += name + "\r\n";
+    ASSERT_TRUE(qvt::WriteFile(source + "setup.lst", text));
   }
   // Runs the copy in the child; the process (still running when wait is false).
   qvt::Process Child(bool silent = false) {
@@ -83,8 +98,15 @@ class SetupCopy : public ::testing::Test {
   std::string source, target, log;
 };
 
+// Only what the package lists is copied: a file lying beside it that it does not
+// list, and setup.exe itself, never reach the install folder.
 TEST_F(SetupCopy, ThirtyFilesCountUpByFourAndStopAtOneHundred) {
   for (int i = 0; i < 28; ++i) qvt::WriteFile(source + "file" + std::to_string(i) + ".dat", "x");
+  List({"file0.dat", "file1.dat", "file2.dat", "file3.dat", "file4.dat", "file5.dat", "file6.dat", "file7.dat",
+        "file8.dat", "file9.dat", "file10.dat", "file11.dat", "file12.dat", "file13.dat", "file14.dat", "file15.dat",
+        "file16.dat", "file17.dat", "file18.dat", "file19.dat", "file20.dat", "file21.dat", "file22.dat", "file23.dat",
+        "file24.dat", "file25.dat", "file26.dat", "file27.dat", "setup.exe"});
+  qvt::WriteFile(source + "holiday.jpg", "not the package's");
   qvt::WriteFile(source + "setup.exe", "MZ");
   CreateDirectoryA((source + "sub").c_str(), nullptr);
   qvt::WriteFile(source + "sub\\inner.dat", "i");
@@ -101,6 +123,8 @@ TEST_F(SetupCopy, ThirtyFilesCountUpByFourAndStopAtOneHundred) {
   EXPECT_TRUE(qvt::FileExists(target + "file27.dat"));
   EXPECT_FALSE(qvt::FileExists(target + "setup.exe"));
   EXPECT_FALSE(qvt::FileExists(target + "sub"));
+  EXPECT_FALSE(qvt::FileExists(target + "holiday.jpg"));
+  EXPECT_FALSE(qvt::FileExists(target + "setup.lst"));
 }
 
 bool Pending(const std::string& path) {
@@ -119,6 +143,7 @@ bool Pending(const std::string& path) {
 // A module in use is moved aside (past an older moved-aside file), replaced, and
 // the moved one is deleted at the next restart; the note about logging off follows.
 TEST_F(SetupCopy, AModuleInUseIsMovedAsideReplacedAndScheduled) {
+  List({"qvtoolbar.dll"});
   ASSERT_TRUE(CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (source + "qvtoolbar.dll").c_str(), FALSE));
   ASSERT_TRUE(qvt::WriteFile(target + "qvtoolbar.dll", std::string(4096, 'o')));
   ASSERT_TRUE(qvt::WriteFile(target + "qvtoolbar.dll.delete_on_reboot", "older"));
@@ -143,6 +168,7 @@ TEST_F(SetupCopy, AModuleInUseIsMovedAsideReplacedAndScheduled) {
 // A locked file that cannot even be moved: after about five seconds the question;
 // Cancel leaves the old file.
 TEST_F(SetupCopy, AFileThatStaysLockedIsAskedAboutAndCancelKeepsIt) {
+  List({"notes.txt"});
   ASSERT_TRUE(qvt::WriteFile(source + "notes.txt", "new"));
   ASSERT_TRUE(qvt::WriteFile(target + "notes.txt", "old"));
   HANDLE held = CreateFileA((target + "notes.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -167,6 +193,7 @@ TEST_F(SetupCopy, AFileThatStaysLockedIsAskedAboutAndCancelKeepsIt) {
 // Given up after it was moved aside (its new copy cannot be read): the old file
 // goes back under its own name, so the installation is not left without it.
 TEST_F(SetupCopy, AFileGivenUpAfterTheMoveIsPutBack) {
+  List({"data.dll"});
   ASSERT_TRUE(qvt::WriteFile(source + "data.dll", "new"));
   ASSERT_TRUE(qvt::WriteFile(target + "data.dll", "old"));
   HANDLE unreadable = CreateFileA((source + "data.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -190,6 +217,7 @@ TEST_F(SetupCopy, AFileGivenUpAfterTheMoveIsPutBack) {
 }
 
 TEST_F(SetupCopy, SilentModeGivesALockedFileUpWithoutAsking) {
+  List({"notes.txt"});
   ASSERT_TRUE(qvt::WriteFile(source + "notes.txt", "new"));
   ASSERT_TRUE(qvt::WriteFile(target + "notes.txt", "old"));
   HANDLE held = CreateFileA((target + "notes.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -458,7 +486,9 @@ TEST(SetupBatch, APackageStartedFromItsOwnFolderGoesWhole) {
   std::string unpacked = run.setupFolder;
   std::string package = TempPath() + "pkg %path% J\xFCrgen\\";
   CreateDirectoryA(package.c_str(), nullptr);
-  for (const char* file : {"setup.exe", "uninstall.exe", "Quorvane.dll", "qvtoolbar.exe", "qvuac.exe", "qvrunas.exe"})
+  for (const std::string& file : Lines(run.setupFolder + "setup.lst"))
+    ASSERT_TRUE(CopyFileA((run.setupFolder + file).c_str(), (package + file).c_str(), FALSE)) << file;
+  for (const char* file : {"setup.exe", "setup.lst"})
     ASSERT_TRUE(CopyFileA((run.setupFolder + file).c_str(), (package + file).c_str(), FALSE)) << file;
   run.setupFolder = package;  // removed at the end whatever happens
   // The starter, still running: its file cannot be deleted yet.
@@ -488,6 +518,9 @@ TEST(SetupHonesty, AFileNotInstalledIsNamedAndGivesItsExitCode) {
   std::string name(259 - run.setupFolder.size(), 'n');
   name.replace(name.size() - 4, 4, ".txt");
   ASSERT_TRUE(qvt::WriteFile(run.setupFolder + name, "long"));
+  std::string list;
+  ASSERT_TRUE(qvt::ReadFile(run.setupFolder + "setup.lst", &list));
+  ASSERT_TRUE(qvt::WriteFile(run.setupFolder + "setup.lst", list + name + "\r\n"));
   ASSERT_GE(run.installFolder.size() + name.size(), static_cast<size_t>(MAX_PATH));
   run.Start("/silent /nostart /noshort");
   ASSERT_TRUE(run.Ends(30000));

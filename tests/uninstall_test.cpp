@@ -321,6 +321,81 @@ TEST(UninstallShared, AFolderTheUserHadKeepsTheUsersFilesAndShortcuts) {
   for (const std::string& link : links) DeleteFileA(link.c_str());
 }
 
+std::string Lowered(std::string text) {
+  CharLowerBuffA(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// A folder holding another program's setup.exe, uninstall.exe and readme.txt: setup
+// refuses it before anything changes (it would have to replace uninstall.exe).
+// Without the uninstall.exe it installs beside the other two, and the uninstaller
+// takes what setup wrote and leaves them.
+TEST(UninstallShared, AnotherProgramsFilesSurviveInstallAndUninstall) {
+  SetupRun run;
+  const std::string& folder = run.installFolder;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const char* theirs[] = {"setup.exe", "uninstall.exe", "readme.txt"};
+  for (const char* file : theirs) ASSERT_TRUE(qvt::WriteFile(folder + file, std::string("theirs: ") + file));
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  EXPECT_EQ(4, run.ExitCode()) << "refused";
+  EXPECT_FALSE(qvt::FileExists(folder + "qvtoolbar.exe"));
+  std::string text;
+  for (const char* file : theirs) {
+    EXPECT_TRUE(qvt::ReadFile(folder + file, &text)) << file;
+    EXPECT_EQ(std::string("theirs: ") + file, text);
+  }
+  // The page says why, and stays.
+  run.Start("/nostart /noshort");
+  HWND options = setupt::WaitDialog(run.process, setupt::kOptionsTitle);
+  ASSERT_NE(nullptr, options);
+  qvt::PressButton(options, IDOK);
+  HWND box = qvt::WaitMessageBox(run.process.pid, setupt::kProductTitle, 10000);
+  ASSERT_NE(nullptr, box);
+  // The folder as the command line gave it (setup reads it lower-cased).
+  EXPECT_EQ(Lowered(folder.substr(0, folder.size() - 1) + " already holds a file named uninstall.exe that another "
+                    "program put there, and setup never replaces it.\r\n\r\nPlease choose a folder of its own."),
+            Lowered(qvt::MessageBoxText(box)));
+  qvt::PressButton(box, IDOK);
+  qvt::PressButton(options, IDCANCEL);
+  if (HWND sure = qvt::WaitMessageBox(run.process.pid, setupt::kProductTitle, 5000)) qvt::PressButton(sure, IDYES);
+  EXPECT_TRUE(run.Ends(10000));
+  DeleteFileA((folder + "uninstall.exe").c_str());
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  EXPECT_EQ(0, run.ExitCode());
+  ASSERT_TRUE(qvt::FileExists(folder + "qvtoolbar.exe"));
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(folder));
+  EXPECT_FALSE(qvt::FileExists(folder + "qvtoolbar.exe"));
+  EXPECT_FALSE(qvt::FileExists(folder + "uninstall.exe"));
+  for (const char* file : {"setup.exe", "readme.txt"}) {
+    EXPECT_TRUE(qvt::ReadFile(folder + file, &text)) << file;
+    EXPECT_EQ(std::string("theirs: ") + file, text);
+  }
+}
+
+// A file setup wrote and the user changed since stays, and the last message names
+// it; the unchanged ones go.
+TEST(UninstallShared, AFileTheUserChangedStaysAndIsNamed) {
+  SetupRun run;
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  const std::string changed = run.installFolder + "Common_Lang_2.txt";
+  ASSERT_TRUE(qvt::WriteFile(changed, "my own translation"));
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(run.installFolder));
+  std::string text;
+  EXPECT_TRUE(qvt::ReadFile(changed, &text));
+  EXPECT_EQ("my own translation", text);
+  EXPECT_FALSE(qvt::FileExists(run.installFolder + "Common_Lang_3.txt"));
+  EXPECT_FALSE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
+  ASSERT_EQ(2u, uninstall.boxes.size());
+  EXPECT_EQ(Lowered("These files were changed after the installation and were kept:\r\n" + changed),
+            Lowered(uninstall.boxes[1]));
+  EXPECT_FALSE(qvt::ValueExists(HKEY_LOCAL_MACHINE, kFamilyKey, "InstalledFiles"));
+}
+
 // "InstallPath" at Program Files (one Browse away with an older setup): neither the
 // uninstaller nor setup takes a shortcut of the user's into Program Files, and the
 // uninstaller keeps its entries and says which folder it refused.

@@ -12,6 +12,7 @@
 
 #include "common/catalogue.h"
 #include "common/cleanupbatch.h"
+#include "common/installrecord.h"
 #include "common/paths.h"
 #include "common/workfolder.h"
 #include "lib/Quorvane.h"
@@ -122,20 +123,32 @@ void WriteBatch() {
   WriteAndStartCleanupBatch(batch);
 }
 
-// The last message: the files that stayed, or those left to the next restart.
+// The changed files that were kept, after a line break when text holds something.
+void AppendChanged(char* text, size_t cap) {
+  size_t used = strlen(text);
+  snprintf(text + used, cap - used, "%s%s", used ? "\r\n\r\n" : "",
+           LibTranslate("These files were changed after the installation and were kept:", 0));
+  used = strlen(text);
+  snprintf(text + used, cap - used, "%s%s", FilesChangedList, FilesChanged > kFilesLeftNamed ? "\r\n..." : "");
+}
+
+// The last message: the files that stayed or were kept, or those left to the next restart.
 void ShowEnding() {
+  char text[2 * kFilesLeftChars + 1200] = {};
   if (FilesLeft) {
-    char text[kFilesLeftChars + 1000];
     snprintf(text, sizeof text,
              LibTranslate("Uninstall finished, but %u files could be neither deleted nor scheduled for deletion after "
                           "the next reboot:%s",
                           LIB_TRANSLATE_FORMAT),
              static_cast<unsigned>(FilesLeft), FilesLeftList);
     size_t used = strlen(text);
-    if (FilesLeft > kFilesLeftNamed) snprintf(text + used, sizeof text - used, "%s", "::...");
-    used = strlen(text);
+    if (FilesLeft > kFilesLeftNamed) snprintf(text + used, sizeof text - used, "%s", "\r\n...");
+  }
+  if (FilesChanged) AppendChanged(text, sizeof text);
+  if (text[0]) {
+    size_t used = strlen(text);
     if (FilesScheduled)
-      snprintf(text + used, sizeof text - used, "::::%s",
+      snprintf(text + used, sizeof text - used, "\r\n\r\n%s",
                LibTranslate("One or more other files have been scheduled for deletion after the next reboot.", 0));
     ShowBox(text, MB_OK | MB_ICONEXCLAMATION);
   } else if (FilesScheduled) {
@@ -165,6 +178,7 @@ int RemovalRun() {
   if (strlen(folder) > 1 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) RemoveFiles(folder, createdBySetup);
   LibRegDeleteValue(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath");
   LibRegDeleteValue(HKEY_LOCAL_MACHINE, kFamilyKey, kInstallFolderCreatedSetting);
+  DeleteInstallRecord();
   // The family's keys stay while another product of the family keeps its values there.
   DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, kFamilyKey);
   DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
@@ -172,6 +186,7 @@ int RemovalRun() {
   WriteBatch();
   if (FilesLeft) return kExitFilesLeft;
   if (FilesScheduled) return kExitScheduled;
+  if (FilesChanged) return kExitFilesKept;
   return known ? kExitDone : kExitNoInstallPath;
 }
 

@@ -6,11 +6,16 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "common/catalogue.h"
 #include "common/deletefile.h"
 #include "common/folderguard.h"
+#include "common/installrecord.h"
 #include "common/paths.h"
+#include "common/treewalk.h"
+#include "common/widepath.h"
 #include "common/restartlist.h"
 #include "common/stoptools.h"
 #include "lib/Quorvane.h"
@@ -19,6 +24,8 @@
 int FilesScheduled;
 int FilesLeft;
 char FilesLeftList[kFilesLeftChars];
+int FilesChanged;
+char FilesChangedList[kFilesLeftChars];
 
 namespace {
 
@@ -49,21 +56,54 @@ void DeleteHelpValues() {
   RegCloseKey(key);
 }
 
-// Each entry of folder whose lower-cased name holds one of the two texts.
-void DeleteByExtension(const char* folder, const char* a, const char* b) {
-  char pattern[MAX_PATH];
-  if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(pattern, &found);
+bool HasExtension(const wchar_t* name, const wchar_t* extension) {
+  size_t n = wcslen(name), e = wcslen(extension);
+  return n > e && _wcsicmp(name + n - e, extension) == 0;
+}
+
+// Each file of folder whose extension is one of the two (".wav" is "song.WAV", not
+// "plan.wavy.txt"); listed as the file system stores the names, and a name the code
+// page cannot spell exactly is left alone.
+void DeleteByExtension(const char* folder, const wchar_t* a, const wchar_t* b) {
+  std::vector<wchar_t> wide(kLongPathChars), pattern(kLongPathChars);
+  if (!WideFromAnsi(folder, wide.data(), wide.size()) || !JoinWide(pattern.data(), pattern.size(), wide.data(), L"*"))
+    return;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(pattern.data(), &found);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    char lowered[MAX_PATH];
-    snprintf(lowered, sizeof lowered, "%s", found.cFileName);
-    CharLowerA(lowered);
-    if (strstr(lowered, a) || strstr(lowered, b)) DeleteOrScheduleFile(folder, lowered);
-  } while (FindNextFileA(find, &found));
+    if (!HasExtension(found.cFileName, a) && !HasExtension(found.cFileName, b)) continue;
+    char name[MAX_PATH];
+    if (AnsiForDisplay(found.cFileName, name, sizeof name)) DeleteOrScheduleFile(folder, name);
+  } while (FindNextFileW(find, &found));
   FindClose(find);
+}
+
+// A recorded file that the user changed (or replaced) since setup wrote it: kept,
+// and named in the last message.
+void NoteChanged(const char* folder, const char* name) {
+  char path[MAX_PATH];
+  if (!JoinPath(path, sizeof path, folder, name)) return;
+  if (++FilesChanged <= kFilesLeftNamed) {
+    size_t used = strlen(FilesChangedList);
+    snprintf(FilesChangedList + used, sizeof FilesChangedList - used, "\r\n%s", path);
+  }
+}
+
+// One recorded file of the held install folder: deleted through the handle it was
+// compared on when it is as setup left it, else kept and named.
+void RemoveRecordedFile(HANDLE held, const char* folder, const InstalledFile& file) {
+  wchar_t name[MAX_PATH];
+  if (!WideFromAnsi(file.name.c_str(), name, MAX_PATH)) return;
+  HANDLE opened = nullptr;
+  RecordMatch match = MatchRecord(held, name, file, &opened);
+  DWORD error = 0;
+  bool deleted = match == kRecordMatches && opened && MarkDeleted(opened, &error);
+  if (opened) CloseHandle(opened);
+  if (match == kRecordChanged) NoteChanged(folder, file.name.c_str());
+  if (match != kRecordMatches || deleted) return;
+  DeleteOrScheduleFile(folder, file.name.c_str());  // in use: retried, else left to the restart
 }
 
 void DeleteSubfolder(const char* folder, const char* name) {
@@ -142,7 +182,7 @@ void DeleteOrScheduleFile(const char* folder, const char* name) {
   }
   if (++FilesLeft <= kFilesLeftNamed) {
     size_t used = strlen(FilesLeftList);
-    snprintf(FilesLeftList + used, sizeof FilesLeftList - used, "::%s", path);
+    snprintf(FilesLeftList + used, sizeof FilesLeftList - used, "\r\n%s", path);
   }
 }
 
@@ -151,34 +191,65 @@ bool IsRemovableInstallFolder(const char* folder) {
   return folder && FullFolderPath(folder, full, sizeof full) && IsBelowRoot(full) && !IsProtectedFolder(full);
 }
 
+bool IsChanged(const std::vector<std::string>& kept, const char* name) {
+  for (const std::string& k : kept)
+    if (lstrcmpiA(k.c_str(), name) == 0) return true;
+  return false;
+}
+
 void RemoveFiles(const char* folder, bool createdBySetup) {
-  DeleteOrScheduleFile(folder, "qvhavrel.exe");
-  for (const char* name : {"Quorvane.hlp", "Quorvane.GID", "Quorvane.hlp", "Quorvane.chm", "helpComplete.chm",
-                           "Quorvane.gid"})
-    DeleteOrScheduleFile(folder, name);
-  for (const char* name : {"setup.exe", "Settings.ico", "Havrel_Lang.txt", "Common_Lang.txt", "member_asp.txt",
-                           "pad_file.xml"})
-    DeleteOrScheduleFile(folder, name);
-  // The shared texts of each language setup offers.
-  for (int language = 1; language < kLanguageCount; ++language) {
-    char name[32];
-    snprintf(name, sizeof name, "Common_Lang_%d.txt", language);
-    DeleteOrScheduleFile(folder, name);
+  std::vector<InstalledFile> record;
+  ReadInstallRecord(&record);
+  std::vector<wchar_t> wide(kLongPathChars), literal(kLongPathChars);
+  DWORD error = 0;
+  HANDLE held = WideFromAnsi(folder, wide.data(), wide.size()) &&
+                        LiteralFullPath(wide.data(), literal.data(), literal.size())
+                    ? OpenHeldFolder(literal.data(), kHoldItself, &error)
+                    : nullptr;
+  // What setup wrote and nobody changed since; uninstall.exe last of all.
+  std::vector<std::string> kept;
+  const InstalledFile* uninstaller = nullptr;
+  for (const InstalledFile& file : record) {
+    if (lstrcmpiA(file.name.c_str(), "uninstall.exe") == 0) {
+      uninstaller = &file;
+      continue;
+    }
+    int before = FilesChanged;
+    if (held) RemoveRecordedFile(held, folder, file);
+    if (FilesChanged != before) kept.push_back(file.name);
   }
-  for (const char* name : kToolLogs) DeleteOrScheduleFile(folder, name);
-  for (const char* name : kToolFiles) DeleteOrScheduleFile(folder, name);
-  // Every sound and help file only in a folder of the family's own: in a folder the
-  // user had before, such files are the user's.
+  // The catalogue's names, every sound and help file, and the family's subfolders
+  // only in a folder of the family's own: in a folder the user had before, such
+  // files are the user's.
   if (createdBySetup) {
-    DeleteByExtension(folder, ".wav", ".mid");
-    DeleteByExtension(folder, ".hlp", ".gid");
-  }
-  for (const char* name : kShellExtensions) DeleteOrScheduleFile(folder, name);
-  DeleteOrScheduleFile(folder, "Quorvane.dll");
-  DeleteOrScheduleFile(folder, "Quorvane64.dll");
-  if (createdBySetup)
+    auto remove = [&](const char* name) {
+      if (!IsChanged(kept, name)) DeleteOrScheduleFile(folder, name);
+    };
+    remove("qvhavrel.exe");
+    for (const char* name : {"Quorvane.hlp", "Quorvane.GID", "Quorvane.hlp", "Quorvane.chm", "helpComplete.chm",
+                             "Quorvane.gid"})
+      remove(name);
+    for (const char* name : {"setup.exe", "Settings.ico", "Havrel_Lang.txt", "Common_Lang.txt", "member_asp.txt",
+                             "pad_file.xml"})
+      remove(name);
+    // The shared texts of each language setup offers.
+    for (int language = 1; language < kLanguageCount; ++language) {
+      char name[32];
+      snprintf(name, sizeof name, "Common_Lang_%d.txt", language);
+      remove(name);
+    }
+    for (const char* name : kToolLogs) remove(name);
+    for (const char* name : kToolFiles) remove(name);
+    DeleteByExtension(folder, L".wav", L".mid");
+    DeleteByExtension(folder, L".hlp", L".gid");
+    for (const char* name : kShellExtensions) remove(name);
+    remove("Quorvane.dll");
+    remove("Quorvane64.dll");
     for (const char* name : {"Sounds", "Languages", "Help"}) DeleteSubfolder(folder, name);
-  DeleteOrScheduleFile(folder, "uninstall.exe");
+  }
+  if (uninstaller && held) RemoveRecordedFile(held, folder, *uninstaller);
+  else if (createdBySetup) DeleteOrScheduleFile(folder, "uninstall.exe");
+  if (held) CloseHandle(held);
   RemoveDirectoryA(folder);  // only when nothing is left in it
   char parent[MAX_PATH];
   size_t n = strlen(folder);

@@ -15,28 +15,34 @@ enum UninstallExit {
   kExitScheduled = 3,      // removed, but files are left to the next restart
   kExitFilesLeft = 4,      // files could be neither deleted nor scheduled (the last message names them)
   kExitRefusedFolder = 5,  // nothing removed: the install folder is a folder of Windows or of a user
-  kExitNoInstallPath = 6   // no install folder was recorded: all but the files removed
+  kExitNoInstallPath = 6,  // no install folder was recorded: all but the files removed
+  kExitFilesKept = 7       // removed, but files changed since the installation were kept (the last message names them)
 };
 
 // Set when a file could only be scheduled for deletion at the next restart.
 extern int FilesScheduled;
 // Files that could be neither deleted nor scheduled: how many, and the paths of the
-// first kFilesLeftNamed of them, each after a "::" (a line break in a message).
+// first kFilesLeftNamed of them, each on a line of its own (after a CR LF).
 constexpr int kFilesLeftNamed = 5;
 constexpr size_t kFilesLeftChars = (MAX_PATH + 2) * kFilesLeftNamed + 1;
 extern int FilesLeft;
 extern char FilesLeftList[kFilesLeftChars];
+// Files setup recorded that were changed since: kept; how many, and the first
+// kFilesLeftNamed, each on a line of its own.
+extern int FilesChanged;
+extern char FilesChangedList[kFilesLeftChars];
 
 // The removal steps.
 void StopRunningToolsOnce();
 void RemoveRegistryEntries();
 // A key that holds nothing any more goes; one with values or subkeys stays.
 void DeleteKeyIfEmpty(HKEY root, const char* key);
-// Removes the family's files from the install folder. In a folder that setup
-// made itself (createdBySetup) also every sound and help file, the Sounds,
-// Languages and Help folders and an emptied parent named "...\Quorvane..."; in a
-// folder that was there before only the family's named files, and the folder
-// itself only when nothing else is left in it.
+// Removes the family's files from the install folder: the files setup recorded,
+// each only when it is still as setup wrote it (a changed one stays and is
+// counted in FilesChanged). In a folder that setup made itself (createdBySetup)
+// also the catalogue's names, every sound and help file, the Sounds, Languages
+// and Help folders and an emptied parent named "...\Quorvane..."; the folder
+// itself goes only when nothing else is left in it.
 void RemoveFiles(const char* installFolder, bool createdBySetup);
 void DeleteOrScheduleFile(const char* folder, const char* name);
 // The install folder may be emptied: a full path that the folder guard does not
