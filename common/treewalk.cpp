@@ -332,8 +332,9 @@ DWORD RemoveInFolder(HANDLE folder, const wchar_t* name) {
 
 HANDLE OpenHeldFolder(const wchar_t* literal, DWORD how, DWORD* error) {
   DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | ((how & kHoldItself) ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  HANDLE folder = CreateFileW(literal, kListAccess | ((how & kHoldForDelete) ? DELETE : 0), kShareNoDelete, nullptr,
-                              OPEN_EXISTING, flags, nullptr);
+  ACCESS_MASK access =
+      kListAccess | ((how & kHoldForDelete) ? DELETE : 0) | ((how & kHoldReadSecurity) ? READ_CONTROL : 0);
+  HANDLE folder = CreateFileW(literal, access, kShareNoDelete, nullptr, OPEN_EXISTING, flags, nullptr);
   if (folder == INVALID_HANDLE_VALUE) {
     *error = GetLastError();
     return nullptr;

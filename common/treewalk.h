@@ -82,8 +82,10 @@ DWORD RemoveInFolder(HANDLE folder, const wchar_t* name);
 // folders: without delete sharing. Null (and *error) when it cannot be opened or
 // is no folder. kHoldItself refuses a link put in the folder's place; without it
 // a link in the path is followed, as for a folder the caller names.
+// kHoldReadSecurity lets the holder read the folder's owner and DACL.
 constexpr DWORD kHoldForDelete = 1;
 constexpr DWORD kHoldItself = 2;
+constexpr DWORD kHoldReadSecurity = 4;
 HANDLE OpenHeldFolder(const wchar_t* literal, DWORD how, DWORD* error);
 // A file name matches a pattern of "*" and "?" (case-insensitive, "*.*" and "*" match all).
 bool NameMatches(const wchar_t* name, const wchar_t* mask);

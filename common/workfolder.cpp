@@ -50,6 +50,14 @@ bool IsElevatedProcess() {
   DWORD size = 0;
   bool elevated =
       GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) && elevation.TokenIsElevated;
+  if (!elevated) {  // the system account, whatever its token says of elevation
+    union {
+      TOKEN_USER user;
+      BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } user;
+    elevated = GetTokenInformation(token, TokenUser, &user, sizeof user, &size) &&
+               IsWellKnownSid(user.user.User.Sid, WinLocalSystemSid);
+  }
   CloseHandle(token);
   return elevated;
 }

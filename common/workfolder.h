@@ -32,7 +32,7 @@ bool MakeWorkFolder(char* out, size_t cap, HANDLE* held);
 // name: a child of WorkFolderParent named kWorkFolderPrefix and 16 hex digits.
 bool IsWorkFolder(const char* folder);
 
-// true when the running process is elevated.
+// true when the running process is elevated or runs as the system (S-1-5-18).
 bool IsElevatedProcess();
 
 // Libraries are loaded from the system folder and the program's own folder only

@@ -28,9 +28,9 @@ void WriteText(HKEY root, const char* key, const char* name, const char* text) {
   LibRegWriteValue(root, key, name, REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
 }
 
-// folder + tail; empty when it does not fit (a value that cannot be right is not written).
-void InFolder(char* out, size_t cap, const char* tail) {
-  if (snprintf(out, cap, "%s%s", InstallFolder, tail) >= static_cast<int>(cap)) out[0] = 0;
+// lead + folder + tail; empty when it does not fit (a value that cannot be right is not written).
+void InFolder(char* out, size_t cap, const char* tail, const char* lead = "") {
+  if (snprintf(out, cap, "%s%s%s", lead, InstallFolder, tail) >= static_cast<int>(cap)) out[0] = 0;
 }
 
 void WriteUninstallEntry() {
@@ -58,7 +58,9 @@ void RegisterSettingsFileType() {
   if (text[0]) WriteText(HKEY_CLASSES_ROOT, "ZeltSettings\\DefaultIcon", nullptr, text);
   WriteText(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell", nullptr, "open");
   WriteText(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\open", nullptr, "&Import Settings");
-  InFolder(text, sizeof text, "\\qvtoolbar.exe \"%1\" %*");  // the program path stands without quotes
+  // The program path quoted: in a folder with a blank ("C:\Program Files\Quorvane")
+  // an unquoted path would start "C:\Program.exe" where one lies.
+  InFolder(text, sizeof text, "\\qvtoolbar.exe\" \"%1\" %*", "\"");
   if (text[0]) WriteText(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\open\\command", nullptr, text);
   WriteText(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\edit", nullptr, "&Edit");
   WriteText(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\edit\\command", nullptr, "NOTEPAD.EXE \"%1\"");

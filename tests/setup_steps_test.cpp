@@ -265,7 +265,8 @@ TEST(SetupRegistration, EveryValueIsWrittenAndASecondRunGivesTheSame) {
     EXPECT_EQ("C:\\Program Files\\Quorvane\\Quorvane.dll,0", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\DefaultIcon", nullptr));
     EXPECT_EQ("open", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell", nullptr));
     EXPECT_EQ("&Import Settings", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\open", nullptr));
-    EXPECT_EQ("C:\\Program Files\\Quorvane\\qvtoolbar.exe \"%1\" %*",
+    // The program path quoted: the folder holds a blank.
+    EXPECT_EQ("\"C:\\Program Files\\Quorvane\\qvtoolbar.exe\" \"%1\" %*",
               Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\open\\command", nullptr));
     EXPECT_EQ("&Edit", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\edit", nullptr));
     EXPECT_EQ("NOTEPAD.EXE \"%1\"", Text(HKEY_CLASSES_ROOT, "ZeltSettings\\Shell\\edit\\command", nullptr));

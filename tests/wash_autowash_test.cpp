@@ -1,11 +1,14 @@
 // "qvtoolbar.exe /autowash": the saved selection washed without the question and
 // without windows, its exit codes and its log, and "/preview", which changes
 // nothing and finds what the wash then removes. The program's TEMP and shell
-// folders are scratch folders; Recent holds a known tree.
+// folders are scratch folders; Recent holds a known tree. The program runs without
+// elevation, as a user's task does (Wine starts every program elevated), but
+// where a case says otherwise.
 #include <windows.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <map>
 #include <set>
@@ -76,8 +79,8 @@ class Autowash : public ::testing::Test {
   long Run(const std::string& arguments, const std::string& folder = "") {
     return RunLine(arguments + " /log:\"" + log + "\"", folder);
   }
-  long RunLine(const std::string& line, const std::string& folder = "") {
-    Process p = Start(BinPath(kTrayExe), line, folder);
+  long RunLine(const std::string& line, const std::string& folder = "", bool elevated = false) {
+    Process p = elevated ? Start(BinPath(kTrayExe), line, folder) : StartUnelevated(BinPath(kTrayExe), line, folder);
     DWORD code = 0;
     bool ended = WaitExit(p, 60000, &code);
     Close(p);
@@ -200,6 +203,72 @@ TEST_F(Autowash, AWashAlreadyRunningIsCodeTwo) {
   EXPECT_TRUE(LogHas("no wash: another wash is running")) << Log();
   ReleaseMutex(other);
   CloseHandle(other);
+}
+
+// ---- The log is never written through a link or into a file that is not a wash
+// log; a log that is not written is code 3, and the wash has run all the same.
+
+constexpr const char* kWashLogText = "Quorvane Webdeck wash, 2020-01-02 03:04:05\r\nexit code: 0\r\n";
+
+// A second name of another wash log (a hard link): that file keeps its bytes.
+TEST_F(Autowash, AHardLinkAtTheLogPathIsLeftAsItIsAndIsCodeThree) {
+  Set("ClearRecent", 1);
+  MakeRecent();
+  std::string other = env.scratch + "other.log", text;
+  ASSERT_TRUE(WriteFile(other, kWashLogText));
+  ASSERT_TRUE(CreateHardLinkA(log.c_str(), other.c_str(), nullptr));
+  EXPECT_EQ(3, Run("/autowash"));
+  EXPECT_TRUE(ReadFile(other, &text));
+  EXPECT_EQ(kWashLogText, text);
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << "the wash ran all the same";
+}
+
+// C:\qvloglink\wash.log is a Unix link to target.log there (fixture qvloglink):
+// while target.log is missing it is not made, once there it keeps its bytes.
+TEST_F(Autowash, ASymbolicLinkAtTheLogPathIsLeftAsItIsAndIsCodeThree) {
+  std::string target = "C:\\qvloglink\\target.log", text;
+  log = "C:\\qvloglink\\wash.log";
+  EXPECT_EQ(3, Run("/autowash"));
+  EXPECT_FALSE(FileExists(target));
+  ASSERT_TRUE(WriteFile(target, kWashLogText));
+  EXPECT_EQ(3, Run("/autowash"));
+  EXPECT_TRUE(ReadFile(target, &text));
+  EXPECT_EQ(kWashLogText, text);
+}
+
+TEST_F(Autowash, AFileThatIsNotAWashLogIsLeftAsItIsAndIsCodeThree) {
+  for (const char* mine : {"my notes\r\n", "", "Quorvane Webdeck washing notes\r\n"}) {
+    std::string text;
+    ASSERT_TRUE(WriteFile(log, mine));
+    EXPECT_EQ(3, Run("/autowash")) << mine;
+    EXPECT_TRUE(ReadFile(log, &text));
+    EXPECT_EQ(mine, text);
+  }
+}
+
+TEST_F(Autowash, AWashLogIsAppendedTo) {
+  ASSERT_TRUE(WriteFile(log, kWashLogText));
+  Set("ClearRecent", 1);
+  MakeRecent();
+  EXPECT_EQ(0, Run("/autowash /preview"));
+  EXPECT_EQ(0, Run("/autowash"));
+  std::string text;
+  EXPECT_TRUE(ReadFile(log, &text));
+  EXPECT_EQ(kWashLogText, text.substr(0, strlen(kWashLogText)));
+  EXPECT_TRUE(LogHas("Recent documents: 3 files, 300 bytes, 1 registry entries would be removed")) << Log();
+  EXPECT_TRUE(LogHas("Recent documents: 3 files deleted, 300 bytes freed, 0 scheduled for the next restart, 0 left, "
+                     "1 registry entries removed"))
+      << Log();
+}
+
+// Elevated (as Wine starts every program), the log's folder must be closed to all
+// but administrators; Wine gives every folder a DACL that lets its user write.
+TEST_F(Autowash, AnElevatedRunRefusesALogFolderOthersCanWrite) {
+  Set("ClearRecent", 1);
+  MakeRecent();
+  EXPECT_EQ(3, RunLine("/autowash /log:\"" + log + "\"", "", true));
+  EXPECT_FALSE(FileExists(log));
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << "the wash ran all the same";
 }
 
 // The preview changes nothing, and what it finds is what the wash then removes.

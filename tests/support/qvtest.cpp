@@ -17,7 +17,10 @@ std::string BinDir() {
 
 std::string BinPath(const std::string& file) { return BinDir() + file; }
 
-Process Start(const std::string& exe, const std::string& arguments, const std::string& folder) {
+namespace {
+
+// Starts exe with the caller's token (token null) or with token.
+Process StartAs(HANDLE token, const std::string& exe, const std::string& arguments, const std::string& folder) {
   Process p;
   std::string line = "\"" + exe + "\"";
   if (!arguments.empty()) line += " " + arguments;
@@ -26,13 +29,40 @@ Process Start(const std::string& exe, const std::string& arguments, const std::s
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  if (CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                     folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+  const char* in = folder.empty() ? nullptr : folder.c_str();
+  if (token ? CreateProcessAsUserA(token, exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, in, &si, &pi)
+            : CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, in, &si, &pi)) {
     CloseHandle(pi.hThread);
     p.process = pi.hProcess;
     p.pid = pi.dwProcessId;
     p.tid = pi.dwThreadId;
   }
+  return p;
+}
+
+}  // namespace
+
+Process Start(const std::string& exe, const std::string& arguments, const std::string& folder) {
+  return StartAs(nullptr, exe, arguments, folder);
+}
+
+Process StartUnelevated(const std::string& exe, const std::string& arguments, const std::string& folder) {
+  HANDLE token = nullptr, primary = nullptr;
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  TOKEN_LINKED_TOKEN linked = {};
+  DWORD size = 0;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return Process();
+  bool full = GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size) &&
+              type == TokenElevationTypeFull;
+  bool limited = full && GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size);
+  CloseHandle(token);
+  if (!full) return StartAs(nullptr, exe, arguments, folder);  // no limited half: as the caller runs
+  Process p;
+  if (limited && DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                                  &primary))
+    p = StartAs(primary, exe, arguments, folder);
+  if (limited) CloseHandle(linked.LinkedToken);
+  if (primary) CloseHandle(primary);
   return p;
 }
 

@@ -20,6 +20,10 @@ struct Process {
   DWORD tid = 0;
 };
 Process Start(const std::string& exe, const std::string& arguments, const std::string& folder = "");
+// The same without elevation, as a user's own start or scheduled task runs it: an
+// elevated caller starts it with its linked limited token (Wine starts every
+// program elevated, with such a token beside). No process when that fails.
+Process StartUnelevated(const std::string& exe, const std::string& arguments, const std::string& folder = "");
 bool WaitExit(Process& p, DWORD timeoutMs, DWORD* exitCode = nullptr);
 void Kill(Process& p);
 void Close(Process& p);

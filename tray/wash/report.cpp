@@ -3,7 +3,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "common/folderacl.h"
+#include "common/treewalk.h"
+#include "common/widepath.h"
+#include "common/workfolder.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/wash.h"
 
@@ -28,10 +34,110 @@ void AddLine(char* out, size_t cap, const char* line) {
   if (used < cap) snprintf(out + used, cap - used, "%s%s", used ? "\r\n" : "", line);
 }
 
-void WriteLine(HANDLE file, const char* text) {
-  DWORD written = 0;
-  WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-  WriteFile(file, "\r\n", 2, &written, nullptr);
+bool WriteText(HANDLE file, const char* text) {
+  DWORD length = static_cast<DWORD>(strlen(text)), written = 0;
+  return WriteFile(file, text, length, &written, nullptr) && written == length;
+}
+
+bool WriteLine(HANDLE file, const char* text) { return WriteText(file, text) && WriteText(file, "\r\n"); }
+
+// ---- The log file. It is never followed through a link, never truncated, and
+// written only when it is a wash log: made new, or an existing file that begins
+// as a wash log, appended to.
+
+// Every run's lines begin with "<product> wash, <time>" ("wash preview" for a
+// preview); so does a wash log's first line.
+constexpr const char* kRunKinds[] = {"wash", "wash preview"};
+// Reading (the first line) and appending only: no write lands on what is there.
+constexpr DWORD kLogAccess = FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+// path in its literal full form; a relative path is taken from the current
+// folder, as the system would take it.
+bool LogLiteralPath(const wchar_t* path, std::vector<wchar_t>& literal) {
+  std::vector<wchar_t> full(kLongPathChars);
+  if (!IsFullPathText(path)) {
+    DWORD n = GetFullPathNameW(path, static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return false;
+    path = full.data();
+  }
+  return LiteralFullPath(path, literal.data(), literal.size()) && IsBelowLiteralRoot(literal.data());
+}
+
+// The folder of a literal path: up to its last backslash, which a root keeps.
+bool LogFolderPath(const wchar_t* literal, std::wstring* folder) {
+  const wchar_t* name = WideNamePart(literal);
+  size_t chars = static_cast<size_t>(name - literal);
+  if (!name[0] || chars == 0) return false;
+  if (chars > LiteralRootLength(literal)) --chars;
+  folder->assign(literal, chars);
+  return true;
+}
+
+// The opened entry lies at the literal path asked for (letter case aside): no
+// link on the way led elsewhere, and a held folder was not moved.
+bool IsAtPath(HANDLE entry, const wchar_t* literal) {
+  std::vector<wchar_t> final(kLongPathChars), scratchFinal(kLongPathChars), scratchAsked(kLongPathChars);
+  DWORD n = GetFinalPathNameByHandleW(entry, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (n == 0 || n >= final.size()) return false;
+  const wchar_t* found = PlainFormOf(final.data(), scratchFinal.data(), scratchFinal.size());
+  const wchar_t* asked = PlainFormOf(literal, scratchAsked.data(), scratchAsked.size());
+  return found && asked && CompareStringOrdinal(found, -1, asked, -1, TRUE) == CSTR_EQUAL;
+}
+
+// A plain file on a disk with this one name: no folder, device, link or other
+// reparse point, and no second name (a hard link) by which it is another file.
+bool IsPlainFileAt(HANDLE file, const wchar_t* literal) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+         !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+         info.nNumberOfLinks == 1 && IsAtPath(file, literal);
+}
+
+bool BeginsAsWashLog(HANDLE file) {
+  char head[64] = {}, begin[64];
+  DWORD got = 0;
+  if (!ReadFile(file, head, sizeof head - 1, &got, nullptr)) return false;
+  for (const char* kind : kRunKinds) {
+    snprintf(begin, sizeof begin, "%s %s, ", kProductTitle, kind);
+    if (strncmp(head, begin, strlen(begin)) == 0) return true;
+  }
+  return false;
+}
+
+// The log at literal in the held folder, made new or opened when it is a wash
+// log; INVALID_HANDLE_VALUE when it is refused or cannot be opened or begun.
+HANDLE OpenLogFile(HANDLE folder, const wchar_t* folderPath, const wchar_t* literal) {
+  HANDLE file = CreateFileW(literal, kLogAccess | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  bool made = file != INVALID_HANDLE_VALUE;
+  if (!made) {
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return INVALID_HANDLE_VALUE;
+    file = CreateFileW(literal, kLogAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                       nullptr);
+    if (file == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+  }
+  if (IsPlainFileAt(file, literal) && IsAtPath(folder, folderPath) && (made || BeginsAsWashLog(file))) return file;
+  DWORD unused = 0;
+  if (made) MarkDeleted(file, &unused);  // what it made in a place it refuses goes again
+  CloseHandle(file);
+  return INVALID_HANDLE_VALUE;
+}
+
+HANDLE OpenWashLog(const wchar_t* path) {
+  std::vector<wchar_t> literal(kLongPathChars);
+  std::wstring folderPath;
+  if (!LogLiteralPath(path, literal) || !LogFolderPath(literal.data(), &folderPath)) return INVALID_HANDLE_VALUE;
+  // The folder is held (it cannot be moved meanwhile) and judged on that handle:
+  // an elevated run (or one as the system) writes only where nobody but
+  // administrators can put a link for it.
+  DWORD error = 0;
+  HANDLE folder = OpenHeldFolder(folderPath.c_str(), kHoldItself | kHoldReadSecurity, &error);
+  if (!folder) return INVALID_HANDLE_VALUE;
+  bool accepted = !IsElevatedProcess() || OnlyAdministratorsCanWriteFolder(folder);
+  HANDLE file = accepted ? OpenLogFile(folder, folderPath.c_str(), literal.data()) : INVALID_HANDLE_VALUE;
+  CloseHandle(folder);
+  return file;
 }
 
 void AddCounts(WashTotals& sum, const WashTarget& t) {
@@ -162,15 +268,16 @@ const char* ItemName(int item, bool translated) {
 }
 
 bool WriteWashLog(const wchar_t* path, const WashReport& report, int exitCode, const char* note) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE file = OpenWashLog(path);
   if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
   SYSTEMTIME now;
   GetLocalTime(&now);
   char line[MAX_PATH * 3];
   snprintf(line, sizeof line, "%s %s, %04u-%02u-%02u %02u:%02u:%02u", kProductTitle,
-           report.preview ? "wash preview" : "wash", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+           kRunKinds[report.preview ? 1 : 0], now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
            now.wSecond);
-  WriteLine(file, line);
+  ok = WriteLine(file, line) && ok;
   for (int item = 0; item < kWashItemCount; ++item) {
     bool any = false, browser = false;
     WashTotals t = ItemTotals(report, item, &any, &browser);
@@ -187,21 +294,21 @@ bool WriteWashLog(const wchar_t* path, const WashReport& report, int exitCode, c
                ItemName(item, false), t.files, t.bytes, t.scheduled, t.left, t.entries,
                browser ? "; the browser was asked to clear its own data" : "");
     }
-    WriteLine(file, line);
+    ok = WriteLine(file, line) && ok;
   }
   // Paths are written whole, however long.
   for (const WashTarget& t : report.targets) {
     if (t.kind != kTargetLeftAlone) continue;
-    WriteLine(file, ("left alone: " + t.what + " (" + LeftAloneReasonText(t.reason, false) + ")").c_str());
+    ok = WriteLine(file, ("left alone: " + t.what + " (" + LeftAloneReasonText(t.reason, false) + ")").c_str()) && ok;
   }
-  for (const std::string& left : report.leftFiles) WriteLine(file, ("left: " + left).c_str());
+  for (const std::string& left : report.leftFiles) ok = WriteLine(file, ("left: " + left).c_str()) && ok;
   if (note) {
     snprintf(line, sizeof line, "no wash: %s", note);
-    WriteLine(file, line);
+    ok = WriteLine(file, line) && ok;
   }
   snprintf(line, sizeof line, "exit code: %d", exitCode);
-  WriteLine(file, line);
-  bool ok = FlushFileBuffers(file) != 0;
+  ok = WriteLine(file, line) && ok;
+  ok = FlushFileBuffers(file) && ok;
   CloseHandle(file);
   return ok;
 }

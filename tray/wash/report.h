@@ -72,6 +72,14 @@ bool QuietReports();
 const char* ItemName(int item, bool translated);
 // The plain-text log of an unattended wash: one line per item with its counts, one
 // per folder left alone, one per file or folder left (in a preview: that a wash
-// could not reach), why no wash ran (note, when given) and the exit code. False
-// when it cannot be written.
+// could not reach), why no wash ran (note, when given) and the exit code. The
+// file is never opened through a link (a symbolic link, a junction on the way, a
+// second hard-link name, a device; the file must lie at the path as given, so a
+// subst or network drive letter or a short name is refused too) and never
+// truncated: a new one is made, an existing one is appended to only when it
+// begins as a wash log ("Quorvane Webdeck wash, " or "Quorvane Webdeck wash
+// preview, ", as every run's lines do). An elevated run (or one as the system)
+// writes only into a folder that nobody but administrators, the system and
+// TrustedInstaller can change (common/folderacl.h). False when the log is refused
+// or cannot be written.
 bool WriteWashLog(const wchar_t* path, const WashReport& report, int exitCode, const char* note);

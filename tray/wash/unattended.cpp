@@ -4,7 +4,9 @@
 // "/preview" only looks; "/log:<path>" (quoted when it holds blanks) writes a
 // plain-text log. The exit code: 0 everything ticked was washed, 1 something was
 // left or scheduled for the next restart, 2 no wash could run (nothing ticked,
-// another wash running).
+// another wash running), 3 the log could not be written (refused, or it could not
+// be made or written); 3 stands in place of 1 or 2, which the log would have
+// explained.
 #include <ole2.h>
 #include <shellapi.h>
 
@@ -21,6 +23,7 @@ namespace {
 constexpr int kAllWashed = 0;
 constexpr int kSomethingLeft = 1;
 constexpr int kNoWash = 2;
+constexpr int kLogNotWritten = 3;
 
 // The switches of an unattended wash: each a whole argument of its own, as the
 // system splits a command line ("/preview" inside a log path is no switch).
@@ -94,7 +97,8 @@ int UnattendedWash(bool preview, const wchar_t* logPath) {
     code = ExitCodeOf(report);
   }
   ReleaseWashLock(lock);
-  if (logPath[0]) WriteWashLog(logPath, report, code, note);
+  // What the wash did stays; only the code tells that its log is missing.
+  if (logPath[0] && !WriteWashLog(logPath, report, code, note)) code = kLogNotWritten;
   return code;
 }
 
