@@ -70,3 +70,26 @@ bool OnlyAdministratorsCanWriteFolder(HANDLE folder) {
   LocalFree(security);
   return only;
 }
+
+namespace {
+PSECURITY_DESCRIPTOR (*g_securityReader)(const char* path) = nullptr;
+}  // namespace
+
+void SetFolderSecurityReader(PSECURITY_DESCRIPTOR (*reader)(const char* path)) { g_securityReader = reader; }
+
+bool FolderClosedToOthers(const char* path) {
+  if (g_securityReader) {
+    PSECURITY_DESCRIPTOR security = g_securityReader(path);
+    bool closed = security && OnlyAdministratorsCanWrite(security);
+    if (security) LocalFree(security);
+    return closed;
+  }
+  HANDLE folder = CreateFileA(path, READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool closed = GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && OnlyAdministratorsCanWriteFolder(folder);
+  CloseHandle(folder);
+  return closed;
+}

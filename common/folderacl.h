@@ -21,3 +21,11 @@ bool OnlyAdministratorsCanWrite(PSECURITY_DESCRIPTOR security);
 // The same for an open folder (a handle with READ_CONTROL), its owner and DACL
 // read from it; false when they cannot be read.
 bool OnlyAdministratorsCanWriteFolder(HANDLE folder);
+
+// The folder at path (a link in its place is refused) can be changed by
+// Administrators, the system and TrustedInstaller only: the test before an
+// elevated program starts a program from it.
+bool FolderClosedToOthers(const char* path);
+// For tests (Wine keeps no file security): the descriptor of path as the reader
+// gives it (LocalFree'd after use) instead of the folder's own; null restores it.
+void SetFolderSecurityReader(PSECURITY_DESCRIPTOR (*reader)(const char* path));

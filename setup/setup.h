@@ -99,6 +99,9 @@ void SetOptionsPageTexts(HWND page);
 
 // Stopping the family's running tools (stop.cpp).
 int StopRunningTools(int wait);
+// The folder "qvuac.exe" is started from: the install folder when only
+// administrators can change it, else setup's own folder.
+bool UacHelperFolder(char* out, size_t cap);
 void RunUacHelper(const char* parameters);
 
 // Files (files.cpp).

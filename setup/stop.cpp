@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "common/folderacl.h"
 #include "common/folderguard.h"
 #include "common/paths.h"
 #include "common/stoptools.h"
@@ -15,18 +16,21 @@ void ShowStopStatus(const char* text) { ShowProgress(text, 0); }
 
 }  // namespace
 
-// The elevated helper runs from the install folder only when that folder passed the
-// folder guard; otherwise from setup's own folder.
+bool UacHelperFolder(char* out, size_t cap) {
+  // Started elevated: only from an install folder that the folder guard lets
+  // pass and that nobody but administrators can change; else from setup's own folder.
+  if (InstallFolder[0] && !IsProtectedFolder(InstallFolder) && FolderClosedToOthers(InstallFolder)) {
+    int n = snprintf(out, cap, "%s", InstallFolder);
+    return n > 0 && static_cast<size_t>(n) < cap;
+  }
+  char program[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
+  return n > 0 && n < MAX_PATH && FolderPart(out, cap, program);
+}
+
 void RunUacHelper(const char* parameters) {
   char folder[MAX_PATH] = {}, helper[MAX_PATH];
-  if (InstallFolder[0] && !IsProtectedFolder(InstallFolder)) {
-    snprintf(folder, sizeof folder, "%s", InstallFolder);
-  } else {
-    char program[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH || !FolderPart(folder, sizeof folder, program)) return;
-  }
-  if (!JoinPath(helper, sizeof helper, folder, "qvuac.exe")) return;
+  if (!UacHelperFolder(folder, sizeof folder) || !JoinPath(helper, sizeof helper, folder, "qvuac.exe")) return;
   ShellExecuteA(OwnerWindow, nullptr, helper, parameters, nullptr, SW_SHOWNORMAL);
 }
 

@@ -2,6 +2,7 @@
 // child copy of this program, so that its own folder is the setup folder), the
 // registration, the shortcuts and program starts, and the cleanup batch.
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "common/cleanupbatch.h"
+#include "common/folderacl.h"
+#include "common/paths.h"
 #include "common/installrecord.h"
 #include "common/workfolder.h"
 #include "setup/setup.h"
@@ -392,6 +395,7 @@ TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayWriteIt) {
   DWORD revision = 0;
   GetSecurityDescriptorControl(security, &control, &revision);
   EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the parent";
+  EXPECT_TRUE(OnlyAdministratorsCanWrite(security));
   ASSERT_EQ(2u, dacl->AceCount);
   for (DWORD i = 0; i < dacl->AceCount; ++i) {
     ACCESS_ALLOWED_ACE* ace = nullptr;
@@ -403,6 +407,51 @@ TEST(WorkFolder, OnlyAdministratorsAndTheSystemMayWriteIt) {
     EXPECT_TRUE(IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid)) << i;
   }
   LocalFree(security);
+}
+
+PSECURITY_DESCRIPTOR g_readSecurity;  // what the test reader hands out (a copy each time)
+PSECURITY_DESCRIPTOR CopyOfReadSecurity(const char*) {
+  LPSTR text = nullptr;
+  PSECURITY_DESCRIPTOR copy = nullptr;
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorA(g_readSecurity, SDDL_REVISION_1,
+                                                           OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                                           &text, nullptr)) {
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(text, SDDL_REVISION_1, &copy, nullptr);
+    LocalFree(text);
+  }
+  return copy;
+}
+
+// qvuac.exe runs elevated from the install folder only when its security lets
+// nobody but administrators change it, as the security setup gives a folder it
+// makes does; a folder others may change (Authenticated Users may modify what is
+// made in C:\) sends it to setup's own folder.
+TEST(SetupUacHelper, StartsFromTheInstallFolderOnlyWhenOthersCannotChangeIt) {
+  std::string install = qvt::TempFolder();
+  snprintf(InstallFolder, sizeof InstallFolder, "%s", install.substr(0, install.size() - 1).c_str());
+  char own[MAX_PATH] = {}, folder[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, own, MAX_PATH);
+  *strrchr(own, '\\') = 0;
+  g_readSecurity = InstallFolderSecurity();
+  ASSERT_NE(nullptr, g_readSecurity);
+  LPSTR sddl = nullptr;
+  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(g_readSecurity, SDDL_REVISION_1,
+                                                                   DACL_SECURITY_INFORMATION, &sddl, nullptr));
+  EXPECT_STREQ("D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", sddl) << "users read and run";
+  LocalFree(sddl);
+  SetFolderSecurityReader(CopyOfReadSecurity);
+  ASSERT_TRUE(UacHelperFolder(folder, sizeof folder));
+  EXPECT_STREQ(InstallFolder, folder);
+  LocalFree(g_readSecurity);
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;AU)",
+                                                                   SDDL_REVISION_1, &g_readSecurity, nullptr));
+  ASSERT_TRUE(UacHelperFolder(folder, sizeof folder));
+  TrimTrailingBackslashes(folder);
+  EXPECT_STREQ(own, folder);
+  LocalFree(g_readSecurity);
+  SetFolderSecurityReader(nullptr);
+  InstallFolder[0] = 0;
+  RemoveTree(install);
 }
 
 // A work folder is new, named at random, held against renaming while it is held,

@@ -375,6 +375,31 @@ TEST(UninstallShared, AnotherProgramsFilesSurviveInstallAndUninstall) {
   }
 }
 
+// The elevated helper is never started from an install folder that others may
+// change (under Wine every folder reads so): setup starts it from its own folder,
+// the uninstaller from its copy in its work folder.
+TEST(UninstallShared, TheHelperNeverRunsFromAFolderOthersMayChange) {
+  SetupRun run;
+  std::string where = qvt::TempFolder() + "where.txt";
+  SetEnvironmentVariableA("QVUAC_WHERE", where.c_str());
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(run.installFolder));
+  ASSERT_TRUE(qvt::WaitUntil([&] { return Lines(where).size() >= 4u; }, 10000)) << Lines(where).size();
+  SetEnvironmentVariableA("QVUAC_WHERE", nullptr);
+  std::vector<std::string> started = Lines(where);
+  EXPECT_EQ(4u, started.size());
+  for (size_t i = 0; i < started.size(); ++i) {
+    std::string line = Lowered(started[i]);
+    EXPECT_NE(0u, line.find(Lowered(run.installFolder))) << line;
+    if (i < 3) EXPECT_EQ(0u, line.find(Lowered(run.setupFolder))) << line;
+    else EXPECT_NE(std::string::npos, line.find("\\qvwork-")) << line;
+  }
+  EXPECT_TRUE(qvt::WaitUntil(NoWorkFolderLeft, 20000)) << "the copy of the helper went with the folder";
+  RemoveTree(where.substr(0, where.size() - strlen("where.txt")));
+}
+
 // A file setup wrote and the user changed since stays, and the last message names
 // it; the unchanged ones go.
 TEST(UninstallShared, AFileTheUserChangedStaysAndIsNamed) {

@@ -12,6 +12,7 @@
 
 #include "common/catalogue.h"
 #include "common/cleanupbatch.h"
+#include "common/folderacl.h"
 #include "common/installrecord.h"
 #include "common/paths.h"
 #include "common/workfolder.h"
@@ -60,6 +61,16 @@ void DeleteUninstallEntries() {
   RegCloseKey(key);
 }
 
+// The helper of a folder that others can change is never started from there: a
+// copy in the work folder is (the copy made now, while the removal has not begun).
+void CopyUacHelperIfNeeded(const char* folder, const char* work) {
+  char helper[MAX_PATH], copy[MAX_PATH];
+  if (FolderClosedToOthers(folder) || !JoinPath(helper, sizeof helper, folder, "qvuac.exe") ||
+      !JoinPath(copy, sizeof copy, work, "qvuac.exe"))
+    return;
+  CopyFileA(helper, copy, TRUE);
+}
+
 // Copies itself and the library into a new work folder and starts the copy there
 // with "/internally" (the work folder as its working folder). Without a work
 // folder the removal runs in this process, and its own files go at the next restart.
@@ -79,13 +90,16 @@ bool RelaunchFromWorkFolder() {
              !CopyFileA(library, libraryCopy, TRUE)) {
     ShowBox("Cannot copy Quorvane.dll to TEMP.", MB_OK | MB_ICONERROR);
   } else {
+    CopyUacHelperIfNeeded(folder, work);
     INT_PTR result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, copy, "/internally", work, SW_MINIMIZE));
     started = result > 32;
     if (!started) LibShowStartError(result, LIB_TEXT("Cannot start uninstall.exe in TEMP."));
   }
   if (!started) {  // nothing of it may stay behind
+    char helperCopy[MAX_PATH];
     DeleteFileA(copy);
     DeleteFileA(libraryCopy);
+    if (JoinPath(helperCopy, sizeof helperCopy, work, "qvuac.exe")) DeleteFileA(helperCopy);
     CloseHandle(held);
     RemoveDirectoryA(work);
     return false;
@@ -94,9 +108,22 @@ bool RelaunchFromWorkFolder() {
   return true;
 }
 
+// The running program's folder when it is its work folder; false otherwise.
+bool OwnWorkFolder(char* out, size_t cap) {
+  char program[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
+  return n > 0 && n < MAX_PATH && FolderPart(out, cap, program) && IsWorkFolder(out);
+}
+
+// "qvuac.exe" runs elevated: from the install folder only when nobody but
+// administrators can change it, else the copy in the work folder, else not at all.
 void StartUacHelper(const char* folder) {
-  char helper[MAX_PATH];
-  if (!folder[0] || !JoinPath(helper, sizeof helper, folder, "qvuac.exe")) return;
+  char from[MAX_PATH], helper[MAX_PATH];
+  if (!folder[0]) return;
+  if (FolderClosedToOthers(folder)) snprintf(from, sizeof from, "%s", folder);
+  else if (!OwnWorkFolder(from, sizeof from)) return;
+  if (!JoinPath(helper, sizeof helper, from, "qvuac.exe") || GetFileAttributesA(helper) == INVALID_FILE_ATTRIBUTES)
+    return;
   ShellExecuteA(nullptr, nullptr, helper, "/delete /runas /silent", nullptr, SW_SHOWNORMAL);
 }
 
@@ -115,11 +142,12 @@ void DeleteStartMenuGroup(int csidl, const char* group) {
 // removes it with the copies once they are free; a run from anywhere else (the
 // first process, when no work folder could be made) has no copies to remove.
 void WriteBatch() {
-  char program[MAX_PATH] = {}, folder[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH || !FolderPart(folder, sizeof folder, program) || !IsWorkFolder(folder)) return;
-  const char* copies[] = {"uninstall.exe", "Quorvane.dll"};
-  CleanupBatch batch = {folder, copies, 2, false, folder};
+  char folder[MAX_PATH], helper[MAX_PATH];
+  if (!OwnWorkFolder(folder, sizeof folder)) return;
+  const char* copies[] = {"uninstall.exe", "Quorvane.dll", "qvuac.exe"};
+  bool withHelper = JoinPath(helper, sizeof helper, folder, "qvuac.exe") &&
+                    GetFileAttributesA(helper) != INVALID_FILE_ATTRIBUTES;
+  CleanupBatch batch = {folder, copies, withHelper ? 3 : 2, false, folder};
   WriteAndStartCleanupBatch(batch);
 }
 
