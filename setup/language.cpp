@@ -64,9 +64,22 @@ int LanguageOfLocale() {
   return 0;
 }
 
+// The choice is stored for the machine, where the program takes it at its first
+// start for each user; the user's own settings only when setup runs as the user
+// who is signed in (not under an administrator's name given at the prompt).
 void WriteLanguage(int language) {
+  LibWriteSettingInt(HKEY_LOCAL_MACHINE, "GeneralLanguage", language);
   DWORD value = static_cast<DWORD>(language);
-  LibRegWriteValue(HKEY_CURRENT_USER, kSettingsKey, "GeneralLanguage", REG_DWORD, &value, 4);
+  if (WritesUserSettings) LibRegWriteValue(HKEY_CURRENT_USER, kSettingsKey, "GeneralLanguage", REG_DWORD, &value, 4);
+}
+
+// The language chosen before: the user's own, else the one stored for the machine.
+int EarlierLanguage() {
+  int language = -1;
+  if (!WritesUserSettings || !LibRegReadValue(HKEY_CURRENT_USER, kSettingsKey, "GeneralLanguage", &language, 4))
+    language = -1;
+  if (language < 0 || language >= kLanguages) language = LibReadSettingInt(HKEY_LOCAL_MACHINE, "GeneralLanguage");
+  return language;
 }
 
 void StoreSelection(HWND page) {
@@ -79,8 +92,7 @@ void StoreSelection(HWND page) {
 void FillLanguageList(HWND page) {
   for (const char* name : kLanguageNames)
     SendDlgItemMessageA(page, IDC_LANGUAGE, CB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
-  int language = -1;
-  if (!LibRegReadValue(HKEY_CURRENT_USER, kSettingsKey, "GeneralLanguage", &language, 4)) language = -1;
+  int language = EarlierLanguage();
   if (language < 0 || language >= kLanguages) language = LanguageOfLocale();
   if (CommandLineLanguage >= 0 && CommandLineLanguage < kLanguages) language = static_cast<int>(CommandLineLanguage);
   SendDlgItemMessageA(page, IDC_LANGUAGE, CB_SETCURSEL, static_cast<WPARAM>(language), 0);

@@ -73,19 +73,6 @@ void FillWebdeckRecord() {
   snprintf(record.files, sizeof record.files, "%s", "qvtoolbar.exe qvtoolbar.dll Toolbar_Lang.txt");
 }
 
-// The user's family settings, kept in TEMP before anything changes them.
-void BackUpSettings() {
-  char temp[MAX_PATH] = {};
-  DWORD n = GetTempPathA(MAX_PATH, temp);
-  if (n == 0 || n >= MAX_PATH) return;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  char file[MAX_PATH + 64];
-  snprintf(file, sizeof file, "%s\\Quorvane Settings before Setup %02i_%02i%02i%02i", temp, now.wDay, now.wHour,
-           now.wMinute, now.wSecond);
-  LibExportRegistryKey(0, "HKEY_CURRENT_USER\\Software\\Quorvane", file);
-}
-
 void DefaultInstallFolder() {
   if (InstallFolder[0]) return;
   char stored[LIB_SETTING_CHARS + 1] = {};
@@ -106,6 +93,7 @@ void RemoveTrailingBackslash() {
 }
 
 void WriteUpdateStamp() {
+  if (!WritesUserSettings) return;  // the stamp is the user's
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   long long ticks = (static_cast<long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
@@ -152,9 +140,20 @@ void SetOutcomeText(const char* successFormat) {
   SetProgressText(IDC_STATUS, done);
 }
 
+// The explanation of the last page, with the line about the settings not backed up.
+void SetExplanation(const char* text) {
+  char line[1200];
+  snprintf(line, sizeof line, "%s", text);
+  if (SettingsNotBackedUp) {
+    size_t used = strlen(line);
+    snprintf(line + used, sizeof line - used, "%s%s", used ? "\r\n" : "",
+             LibTranslate("Your settings were not backed up: setup runs under another user's name.", 0));
+  }
+  SetProgressText(IDC_EXPLANATION, line);
+}
+
 void FinishFirstInstallation() {
-  SetProgressText(IDC_EXPLANATION,
-                  LibTranslate("See Online Help for an overview how the Quorvane can help you with your work at the computer!", 0));
+  SetExplanation(LibTranslate("See Online Help for an overview how the Quorvane can help you with your work at the computer!", 0));
   SetOutcomeText(LIB_TEXT("%s installed successfully!"));
   MSG message;
   while (!ProgressClosed && GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -165,9 +164,8 @@ void FinishFirstInstallation() {
 }
 
 void FinishUpdate() {
-  SetProgressText(IDC_EXPLANATION,
-                  LogoffNeeded ? LibTranslate("Note: You need to logoff for qv-Tweak/qv-Webdeck to use the new version.", 0)
-                               : "");
+  SetExplanation(LogoffNeeded ? LibTranslate("Note: You need to logoff for qv-Tweak/qv-Webdeck to use the new version.", 0)
+                              : "");
   SetOutcomeText(LIB_TEXT("%s updated successfully!"));
   for (int counter = 32; !ProgressClosed && counter > 0; --counter) {
     PumpMessages();
@@ -287,6 +285,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   LibSetProductInfo(instance, kProductTitle, "qv-Webdeck", "qvToolbarClass", "Toolbar", "Toolbar", kSettingsKey,
                     "Quorvane.hlp", "toolbar.htm", "qvtoolbar.exe", 0, 0, 0, 0, 85, 71, kWebPage, "unused", 1);
   LibInitialize(0, 49);
+  WritesUserSettings = RunsAsSignedInUser() ? 1 : 0;
   RegisterPlaceholderClass(instance);
   char* line = LoweredCommandLine();
   bool lineRead = line != nullptr;

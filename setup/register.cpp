@@ -97,7 +97,9 @@ void RegisterProduct() {
   snprintf(oldKey, sizeof oldKey, "CLSID\\%s", kOldBand);
   LibRegDeleteTree(HKEY_CLASSES_ROOT, oldKey, 1);
   LibRegDeleteValue(HKEY_LOCAL_MACHINE, kApprovedKey, kOldBand);
-  // Update reminders appear again after an installation.
+  // Update reminders appear again after an installation (for the user, when setup
+  // runs as the user).
+  if (!WritesUserSettings) return;
   LibRegDeleteValue(HKEY_CURRENT_USER, "Software\\Quorvane", "UpdateMsgMin");
   LibRegDeleteValue(HKEY_CURRENT_USER, "Software\\Quorvane", "DontShowUpdateMsg");
   for (int i = 0; i < 10; ++i) {

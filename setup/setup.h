@@ -71,6 +71,12 @@ extern std::vector<std::string> PackageFiles;
 // chosen install folder (see MakeInstallFolder).
 extern char TakenFileName[MAX_PATH];
 
+// 1 when setup may write the user's own settings (it runs as the signed-in user);
+// 0 under another user's name, where the language goes to the machine only and
+// the settings are not backed up (SettingsNotBackedUp, said on the last page).
+extern int WritesUserSettings;
+extern int SettingsNotBackedUp;
+
 // The exit codes (listed in the README).
 enum SetupExit {
   kSetupDone = 0,          // installed, every file copied
@@ -96,6 +102,14 @@ LRESULT CALLBACK PlaceholderWndProc(HWND window, UINT message, WPARAM wParam, LP
 void FillLanguageList(HWND page);
 void StoreChosenLanguage(HWND page);
 void SetOptionsPageTexts(HWND page);
+
+// Whose settings setup may write (user.cpp): true when setup runs as the user the
+// desktop's shell runs as. The check can be replaced for tests (null restores it).
+bool RunsAsSignedInUser();
+void SetSignedInUserCheck(bool (*check)());
+// The user's family settings exported to TEMP before anything changes them; not
+// when setup may not write the user's settings (SettingsNotBackedUp is set then).
+void BackUpSettings();
 
 // Stopping the family's running tools (stop.cpp).
 int StopRunningTools(int wait);

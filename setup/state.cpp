@@ -9,6 +9,8 @@ long CommandLineLanguage = -1;
 int ToolWasRunning[kRunFlagCount];
 int LogoffNeeded;
 int InstallFolderCreated;
+int WritesUserSettings = 1;
+int SettingsNotBackedUp;
 int FilesNotInstalled;
 char FirstFileNotInstalled[MAX_PATH];
 std::vector<std::string> PackageFiles;

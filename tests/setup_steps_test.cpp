@@ -234,6 +234,61 @@ TEST_F(SetupCopy, SilentModeGivesALockedFileUpWithoutAsking) {
   EXPECT_EQ("old", text);
 }
 
+// ---- Whose settings setup writes.
+
+bool AnotherUser() { return false; }
+
+// The language chosen on the options page of a setup started in this process; the
+// user's own value and the machine's read back.
+struct LanguageChoice {
+  DWORD user = 0xDEAD, machine = 0xDEAD;
+};
+LanguageChoice ChooseLanguage(long language) {
+  qvt::DeleteTree(HKEY_CURRENT_USER, kSettingsKey);
+  CommandLineLanguage = language;
+  HWND page = CreateWindowA("STATIC", "page", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  CreateWindowA("COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 200, page,
+                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LANGUAGE)), nullptr, nullptr);
+  FillLanguageList(page);
+  DestroyWindow(page);
+  LanguageChoice read;
+  qvt::ReadDword(HKEY_CURRENT_USER, kSettingsKey, "GeneralLanguage", &read.user);
+  qvt::ReadDword(HKEY_LOCAL_MACHINE, setupt::kFamilyKey, "GeneralLanguage", &read.machine);
+  return read;
+}
+
+// Under the name of an administrator given at the elevation prompt, setup writes
+// nothing into that account's settings: the language goes to the machine (where
+// the program takes it for the user), and the settings are not backed up. Run as
+// the signed-in user, it writes the user's own language as well.
+TEST(SetupUser, UnderAnotherUsersNameNothingGoesToThatUsersSettings) {
+  LibSetProductInfo(GetModuleHandleA(nullptr), kProductTitle, "qv-Webdeck", "qvToolbarClass", "Toolbar", "Toolbar",
+                    kSettingsKey, "Quorvane.hlp", "toolbar.htm", "qvtoolbar.exe", 0, 0, 0, 0, 85, 71, "", "unused", 1);
+  SetSignedInUserCheck(AnotherUser);
+  WritesUserSettings = RunsAsSignedInUser() ? 1 : 0;
+  EXPECT_EQ(0, WritesUserSettings);
+  LanguageChoice other = ChooseLanguage(5);
+  EXPECT_EQ(0xDEADu, other.user) << "nothing in that account's settings";
+  EXPECT_EQ(5u, other.machine);
+  SettingsNotBackedUp = 0;
+  BackUpSettings();
+  EXPECT_EQ(1, SettingsNotBackedUp);
+  WIN32_FIND_DATAA found;
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  HANDLE backup = FindFirstFileA((std::string(temp) + "Quorvane Settings before Setup *").c_str(), &found);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, backup) << "no backup";
+  if (backup != INVALID_HANDLE_VALUE) FindClose(backup);
+  SetSignedInUserCheck(nullptr);
+  WritesUserSettings = 1;
+  LanguageChoice own = ChooseLanguage(6);
+  EXPECT_EQ(6u, own.user);
+  EXPECT_EQ(6u, own.machine);
+  CommandLineLanguage = -1;
+  qvt::DeleteTree(HKEY_CURRENT_USER, kSettingsKey);
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, setupt::kFamilyKey);
+}
+
 // ---- Registration.
 
 std::string Text(HKEY root, const char* key, const char* name) {

@@ -138,6 +138,25 @@ TEST_F(SecondStart, CommandLineIsCutAt523Characters) {
 // ---------------------------------------------------------------------------
 // Start-up switches of a first start.
 
+// At its first start for a user the program takes the language setup stored for
+// the machine; a language the user chose stays.
+TEST_F(Tray, TheFirstStartTakesTheLanguageSetupStoredForTheMachine) {
+  const char* family = "Software\\Quorvane\\Quorvanes";
+  WriteDword(HKEY_LOCAL_MACHINE, family, "GeneralLanguage", 2);
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, kToolbarKey, "GeneralLanguage");
+  Run("/s");
+  DWORD language = 0;
+  EXPECT_TRUE(qvt::ReadDword(HKEY_CURRENT_USER, kToolbarKey, "GeneralLanguage", &language));
+  EXPECT_EQ(2u, language);
+  EndTray(proc, main);
+  WriteDword(HKEY_CURRENT_USER, kToolbarKey, "GeneralLanguage", 6);
+  Run("/s");
+  EXPECT_TRUE(qvt::ReadDword(HKEY_CURRENT_USER, kToolbarKey, "GeneralLanguage", &language));
+  EXPECT_EQ(6u, language) << "the user's own choice stays";
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, family, "GeneralLanguage");
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, kToolbarKey, "GeneralLanguage");
+}
+
 TEST_F(Tray, StartWithoutArgumentsOpensToolbarPage) {
   WriteDword(HKEY_CURRENT_USER, kToolbarKey, "GeneralSilent", 0);
   Run("");

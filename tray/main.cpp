@@ -1,6 +1,7 @@
 // Start-up, single instance, the message loop and shutdown of the tray program.
 #include "tray/qvtoolbar.h"
 
+#include "common/catalogue.h"
 #include "common/paths.h"
 #include "tray/wash/wash.h"
 
@@ -16,11 +17,21 @@ constexpr DWORD kWashEndMs = 10000;  // a running wash gets this long to stop at
 
 HANDLE SingleInstanceMutex;
 
+// At its first start for a user the program takes the language setup stored for
+// the machine (setup, elevated, may run under another user's name and never
+// writes this user's settings itself).
+void AdoptInstalledLanguage() {
+  if (LibReadSettingInt(HKEY_CURRENT_USER, "GeneralLanguage") != -1) return;
+  int installed = LibReadSettingInt(HKEY_LOCAL_MACHINE, "GeneralLanguage");
+  if (installed >= 0 && installed < kLanguageCount) LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralLanguage", installed);
+}
+
 void RegisterIdentity(HINSTANCE instance) {
   AppInstance = instance;
   LibSetProductInfo(instance, kProductTitle, kShortTitle, kMainClass, "Toolbar", "Toolbar", kSettingsKey,
                     "Quorvane.hlp", "toolbar.htm", "qvtoolbar.exe", 0, 0, 0, 0, 85, 71, kWebPage, "unused", 0);
   LibInitialize(5, 49);
+  AdoptInstalledLanguage();
 }
 
 void SeedFromClock() {

@@ -207,6 +207,7 @@ int RemovalRun() {
   LibRegDeleteValue(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath");
   LibRegDeleteValue(HKEY_LOCAL_MACHINE, kFamilyKey, kInstallFolderCreatedSetting);
   DeleteInstallRecord();
+  LibRegDeleteValue(HKEY_LOCAL_MACHINE, kFamilyKey, "GeneralLanguage");
   // The family's keys stay while another product of the family keeps its values there.
   DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, kFamilyKey);
   DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
