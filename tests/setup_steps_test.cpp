@@ -287,6 +287,7 @@ TEST(SetupUser, UnderAnotherUsersNameNothingGoesToThatUsersSettings) {
   CommandLineLanguage = -1;
   qvt::DeleteTree(HKEY_CURRENT_USER, kSettingsKey);
   qvt::DeleteTree(HKEY_LOCAL_MACHINE, setupt::kFamilyKey);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Quorvane");  // when nothing else is left in it
 }
 
 // ---- Registration.

@@ -153,7 +153,8 @@ TEST_F(Tray, TheFirstStartTakesTheLanguageSetupStoredForTheMachine) {
   Run("/s");
   EXPECT_TRUE(qvt::ReadDword(HKEY_CURRENT_USER, kToolbarKey, "GeneralLanguage", &language));
   EXPECT_EQ(6u, language) << "the user's own choice stays";
-  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, family, "GeneralLanguage");
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, family);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Quorvane");  // when nothing else is left in it
   RegDeleteKeyValueA(HKEY_CURRENT_USER, kToolbarKey, "GeneralLanguage");
 }
 
