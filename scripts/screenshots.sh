@@ -163,6 +163,7 @@ pkg="$WINEPREFIX/drive_c/qvshotpkg"
 rm -rf "$pkg" && mkdir -p "$pkg" && cp "$setup_folder"/* "$pkg"/
 long=$(printf 'n%.0s' $(seq 1 240))
 echo long > "$pkg/$long.txt"
+printf '%s\r\n' "$long.txt" >> "$pkg/setup.lst"
 qv_wine 'C:\qvshotpkg\setup.exe' /nostart /path: 'C:\qvshots-with-a-longer-name' </dev/null >/dev/null 2>&1 &
 press "$options" wait 30
 press "$options" 1                        # Next
@@ -171,6 +172,31 @@ shot setup-files-not-installed 8
 press "Quorvane Setup" 1                  # Close
 sleep 2
 rm -rf "$pkg"
+
+# Setup refusing a folder that holds another program's uninstall.exe; the
+# uninstaller naming a file the user changed since the installation.
+taken="$WINEPREFIX/drive_c/qvshots-taken"
+mkdir -p "$taken" && echo theirs > "$taken/uninstall.exe"
+qv_wine "$setup_folder/setup.exe" /nostart /path: 'C:\qvshots-taken' </dev/null >/dev/null 2>&1 &
+press "$options" wait 30
+press "$options" 1                        # Next
+shot setup-taken-folder
+press "Quorvane Webdeck" 1                # OK: back to the options
+press "$options" 2                        # Cancel
+press "Quorvane Webdeck" 6                # Yes
+sleep 2
+rm -rf "$taken"
+qv_wine "$setup_folder/setup.exe" /silent /nostart /noshort /path: 'C:\qvshots' </dev/null >/dev/null 2>&1
+echo "my own words" > "$WINEPREFIX/drive_c/qvshots/Common_Lang_5.txt"
+qv_wine 'C:\qvshots\uninstall.exe' </dev/null >/dev/null 2>&1 &
+press "Quorvane Havrel" wait 30
+press "Quorvane Havrel" 1                 # OK
+sleep 3
+press "Quorvane Havrel" wait 30
+shot uninstall-kept-changed 1
+press "Quorvane Havrel" 1
+sleep 2
+rm -rf "$WINEPREFIX/drive_c/qvshots"
 
 # Three languages: the options page, the settings window and a wash's summary in
 # French (Western code page), Japanese and Russian (each under its own code page,

@@ -285,6 +285,28 @@ TEST(UninstallFlow, UpperCaseSoundFilesGoAndAPlainParentStays) {
   qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
 }
 
+// Sound and help files go by their extension: "plan.middle.xlsx" and "tips.gid.txt"
+// hold the letters but are not such files, and stay.
+TEST(UninstallFlow, SoundAndHelpFilesAreKnownByTheirExtension) {
+  std::string folder = "C:\\qvext\\";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const char* file : {"ding.Wav", "tune.mid", "old.GID", "plan.middle.xlsx", "tips.gid.txt", "wavy.wave"})
+    ASSERT_TRUE(qvt::WriteFile(folder + file, "f"));
+  qvt::WriteString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", "C:\\qvext");
+  qvt::WriteDword(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPathCreated", 1);  // a folder setup made
+  std::string from = qvt::TempFolder();
+  CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
+  CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(from, IDOK, "/internally"));
+  for (const char* file : {"ding.Wav", "tune.mid", "old.GID"}) EXPECT_FALSE(qvt::FileExists(folder + file)) << file;
+  for (const char* file : {"plan.middle.xlsx", "tips.gid.txt", "wavy.wave"})
+    EXPECT_TRUE(qvt::FileExists(folder + file)) << file;
+  RemoveTree(folder);
+  RemoveTree(from);
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, kFamilyKey);
+}
+
 // ---- What is the user's stays.
 
 // A shortcut to target in a special folder (made through the library); its path.
