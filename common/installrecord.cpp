@@ -141,6 +141,7 @@ RecordMatch MatchRecord(HANDLE folder, const wchar_t* name, const InstalledFile&
     file = OpenInFolder(folder, name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_NON_DIRECTORY_FILE, &error);
   }
+  if (!file && error == ERROR_SHARING_VIOLATION) return kRecordInUse;
   if (!file) return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kRecordGone : kRecordChanged;
   BY_HANDLE_FILE_INFORMATION info;
   unsigned long long size = 0;

@@ -45,6 +45,7 @@ bool ParsePackageList(const std::string& text, std::vector<std::string>* names);
 // with its record. *opened keeps the handle (DELETE and read, no write or delete
 // sharing) for the caller to delete through when the file could be opened that
 // way; a file another program holds open is compared through a handle that shares
-// all, and *opened is then null.
-enum RecordMatch { kRecordGone, kRecordMatches, kRecordChanged };
+// all, and *opened is then null. A file held so that it cannot even be read is in
+// use (a running tool's), not known to be changed: kRecordInUse.
+enum RecordMatch { kRecordGone, kRecordMatches, kRecordChanged, kRecordInUse };
 RecordMatch MatchRecord(HANDLE folder, const wchar_t* name, const InstalledFile& recorded, HANDLE* opened);

@@ -24,6 +24,9 @@ client() { qv_wine "$bin/qvtbclient.exe" "$@" </dev/null >/dev/null 2>&1 || true
 shot() { sleep "${2:-2}"; import -window root -crop 1024x768+0+0 "$out/$1.png"; echo "$out/$1.png"; }
 
 qv_wine reg delete 'HKCU\Software\AppDataLow\Software\Quorvane\Toolbar' /f </dev/null >/dev/null 2>&1 || true
+# What an earlier run installed: setup never replaces files it has no record of.
+rm -rf "$WINEPREFIX"/drive_c/qvshots*
+qv_wine reg delete 'HKLM\Software\Quorvane\Quorvanes' /f </dev/null >/dev/null 2>&1 || true
 qv_wine "$bin/qvtoolbar.exe" /s </dev/null >/dev/null 2>&1 &
 sleep 4
 press() { qv_wine "$bin/qvpress.exe" "$@" </dev/null >/dev/null 2>&1 || true; }
@@ -71,11 +74,15 @@ press "Quorvane Setup" wait 30
 press "Quorvane Setup" 1
 sleep 2
 qv_wine "$setup_folder/setup.exe" '/language:2' /path: 'C:\qvshots' </dev/null >/dev/null 2>&1 &
-press "$options" wait 30   # the caption is not translated
+press "Setup von Quorvane Webdeck" wait 30   # the caption in German too
 shot setup-options-german
-press "$options" 2        # Abbrechen
-press "Quorvane Webdeck" 6               # Ja
+# Ended without its question: the Start-menu group's window is titled "Quorvane
+# Webdeck" as well, and would take the answer.
+qv_wine taskkill /f /im setup.exe </dev/null >/dev/null 2>&1 || true
 sleep 2
+# English again for what follows (the choice is kept for the user and the machine).
+qv_wine reg delete 'HKCU\Software\AppDataLow\Software\Quorvane\Toolbar' /v GeneralLanguage /f </dev/null >/dev/null 2>&1 || true
+qv_wine reg delete 'HKLM\Software\Quorvane\Quorvanes' /v GeneralLanguage /f </dev/null >/dev/null 2>&1 || true
 # A file held open during the removal is scheduled, and the last message says so.
 qv_wine 'C:\qvshots\uninstall.exe' </dev/null >/dev/null 2>&1 &
 press "Quorvane Havrel" wait 30
@@ -181,14 +188,12 @@ qv_wine "$setup_folder/setup.exe" /nostart /path: 'C:\qvshots-taken' </dev/null 
 press "$options" wait 30
 press "$options" 1                        # Next
 shot setup-taken-folder
-press "Quorvane Webdeck" 1                # OK: back to the options
-press "$options" 2                        # Cancel
-press "Quorvane Webdeck" 6                # Yes
+qv_wine taskkill /f /im setup.exe </dev/null >/dev/null 2>&1 || true
 sleep 2
 rm -rf "$taken"
-qv_wine "$setup_folder/setup.exe" /silent /nostart /noshort /path: 'C:\qvshots' </dev/null >/dev/null 2>&1
-echo "my own words" > "$WINEPREFIX/drive_c/qvshots/Common_Lang_5.txt"
-qv_wine 'C:\qvshots\uninstall.exe' </dev/null >/dev/null 2>&1 &
+qv_wine "$setup_folder/setup.exe" /silent /nostart /noshort /path: 'C:\qvshots-kept' </dev/null >/dev/null 2>&1 || true
+echo "my own words" > "$WINEPREFIX/drive_c/qvshots-kept/Common_Lang_5.txt"
+qv_wine 'C:\qvshots-kept\uninstall.exe' </dev/null >/dev/null 2>&1 &
 press "Quorvane Havrel" wait 30
 press "Quorvane Havrel" 1                 # OK
 sleep 3
@@ -196,7 +201,7 @@ press "Quorvane Havrel" wait 30
 shot uninstall-kept-changed 1
 press "Quorvane Havrel" 1
 sleep 2
-rm -rf "$WINEPREFIX/drive_c/qvshots"
+rm -rf "$WINEPREFIX/drive_c/qvshots-kept"
 
 # Three languages: the options page, the settings window and a wash's summary in
 # French (Western code page), Japanese and Russian (each under its own code page,

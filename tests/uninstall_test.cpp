@@ -423,23 +423,33 @@ TEST(UninstallShared, TheHelperNeverRunsFromAFolderOthersMayChange) {
 }
 
 // A file setup wrote and the user changed since stays, and the last message names
-// it; the unchanged ones go.
+// it; the unchanged ones go, and one held by a running tool at the next restart.
 TEST(UninstallShared, AFileTheUserChangedStaysAndIsNamed) {
   SetupRun run;
   run.Start("/silent /nostart /noshort");
   ASSERT_TRUE(run.Ends(30000));
   const std::string changed = run.installFolder + "Common_Lang_2.txt";
   ASSERT_TRUE(qvt::WriteFile(changed, "my own translation"));
+  // A running tool's file that cannot even be read is not known to be changed: it
+  // goes at the next restart.
+  HANDLE held = CreateFileA((run.installFolder + "Common_Lang_3.txt").c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(run.installFolder));
+  CloseHandle(held);
   std::string text;
   EXPECT_TRUE(qvt::ReadFile(changed, &text));
   EXPECT_EQ("my own translation", text);
-  EXPECT_FALSE(qvt::FileExists(run.installFolder + "Common_Lang_3.txt"));
+  EXPECT_FALSE(qvt::FileExists(run.installFolder + "Common_Lang_4.txt"));
   EXPECT_FALSE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
   ASSERT_EQ(2u, uninstall.boxes.size());
-  EXPECT_EQ(Lowered("These files were changed after the installation and were kept:\r\n" + changed),
+  EXPECT_EQ(Lowered("These files were changed after the installation and were kept:\r\n" + changed +
+                    "\r\n\r\nOne or more other files have been scheduled for deletion after the next reboot."),
             Lowered(uninstall.boxes[1]));
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  DeleteFileA((std::string(windows) + "\\wininit.ini").c_str());
   EXPECT_FALSE(qvt::ValueExists(HKEY_LOCAL_MACHINE, kFamilyKey, "InstalledFiles"));
 }
 

@@ -92,7 +92,8 @@ void NoteChanged(const char* folder, const char* name) {
 }
 
 // One recorded file of the held install folder: deleted through the handle it was
-// compared on when it is as setup left it, else kept and named.
+// compared on when it is as setup left it, else kept and named; one held so that
+// it cannot even be read (a running tool's) is retried and left to the restart.
 void RemoveRecordedFile(HANDLE held, const char* folder, const InstalledFile& file) {
   wchar_t name[MAX_PATH];
   if (!WideFromAnsi(file.name.c_str(), name, MAX_PATH)) return;
@@ -102,7 +103,7 @@ void RemoveRecordedFile(HANDLE held, const char* folder, const InstalledFile& fi
   bool deleted = match == kRecordMatches && opened && MarkDeleted(opened, &error);
   if (opened) CloseHandle(opened);
   if (match == kRecordChanged) NoteChanged(folder, file.name.c_str());
-  if (match != kRecordMatches || deleted) return;
+  if (match == kRecordGone || match == kRecordChanged || deleted) return;
   DeleteOrScheduleFile(folder, file.name.c_str());  // in use: retried, else left to the restart
 }
 
