@@ -45,6 +45,17 @@ sleep 1
 # for a file in use; then the uninstaller's question.
 setup_folder=$QV_BUILD/setupfolder
 options="Quorvane Webdeck Setup"
+# Setup refusing a folder that holds another program's uninstall.exe (before any
+# installation opens the Start-menu group's window over it).
+taken="$WINEPREFIX/drive_c/qvshots-taken"
+mkdir -p "$taken" && echo theirs > "$taken/uninstall.exe"
+qv_wine "$setup_folder/setup.exe" /nostart /path: 'C:\qvshots-taken' </dev/null >/dev/null 2>&1 &
+press "$options" wait 30
+press "$options" 1                        # Next
+shot setup-taken-folder
+qv_wine taskkill /f /im setup.exe </dev/null >/dev/null 2>&1 || true
+sleep 2
+rm -rf "$taken"
 qv_wine "$setup_folder/setup.exe" /path: 'C:\qvshots' </dev/null >/dev/null 2>&1 &
 press "$options" wait 30
 shot setup-options
@@ -180,17 +191,7 @@ press "Quorvane Setup" 1                  # Close
 sleep 2
 rm -rf "$pkg"
 
-# Setup refusing a folder that holds another program's uninstall.exe; the
-# uninstaller naming a file the user changed since the installation.
-taken="$WINEPREFIX/drive_c/qvshots-taken"
-mkdir -p "$taken" && echo theirs > "$taken/uninstall.exe"
-qv_wine "$setup_folder/setup.exe" /nostart /path: 'C:\qvshots-taken' </dev/null >/dev/null 2>&1 &
-press "$options" wait 30
-press "$options" 1                        # Next
-shot setup-taken-folder
-qv_wine taskkill /f /im setup.exe </dev/null >/dev/null 2>&1 || true
-sleep 2
-rm -rf "$taken"
+# The uninstaller naming a file the user changed since the installation.
 qv_wine "$setup_folder/setup.exe" /silent /nostart /noshort /path: 'C:\qvshots-kept' </dev/null >/dev/null 2>&1 || true
 echo "my own words" > "$WINEPREFIX/drive_c/qvshots-kept/Common_Lang_5.txt"
 qv_wine 'C:\qvshots-kept\uninstall.exe' </dev/null >/dev/null 2>&1 &
