@@ -45,6 +45,7 @@ bool ParseLine(const char* line, InstalledFile* file) {
   const char* second = bar ? strchr(bar + 1, '|') : nullptr;
   if (!bar || !second || strlen(second + 1) != kFingerprintChars - 1) return false;
   char* end = nullptr;
+  if (bar[1] < '0' || bar[1] > '9') return false;  // a size of digits only, never empty or signed
   unsigned long long size = strtoull(bar + 1, &end, 10);
   if (end != second) return false;
   file->name.assign(line, bar);

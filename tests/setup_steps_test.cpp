@@ -234,6 +234,58 @@ TEST_F(SetupCopy, SilentModeGivesALockedFileUpWithoutAsking) {
   EXPECT_EQ("old", text);
 }
 
+// ---- The package list and the record of what setup wrote.
+
+// One plain file name a line, blanks and CR around it dropped; a line naming
+// anything but a file beside setup (a separator, a drive, "..", a wildcard) refuses
+// the whole list.
+TEST(PackageList, PlainNamesOnlyOrNothing) {
+  std::vector<std::string> names;
+  ASSERT_TRUE(ParsePackageList("uninstall.exe\r\n  Quorvane.dll \r\n\r\nCommon_Lang_1.txt", &names));
+  EXPECT_EQ((std::vector<std::string>{"uninstall.exe", "Quorvane.dll", "Common_Lang_1.txt"}), names);
+  for (const char* bad : {"..\\victim.exe", "sub/x.dll", "C:x.dll", "..", "*.dll", "a|b", "x\r\n.\r\n"})
+    EXPECT_FALSE(ParsePackageList(bad, &names)) << bad;
+  EXPECT_TRUE(ParsePackageList("", &names));
+  EXPECT_TRUE(names.empty());
+}
+
+// The record reads back as written, a damaged line is passed over rather than
+// taken for a file, and the SHA-256 is that of the bytes read through the handle.
+TEST(InstallRecord, ReadsBackWhatWasWrittenAndHashesTheBytes) {
+  std::string file = qvt::TempFolder() + "abc.txt";
+  ASSERT_TRUE(qvt::WriteFile(file, "abc"));
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  InstalledFile entry{"abc.txt", 0, ""};
+  ASSERT_TRUE(FileFingerprint(h, &entry.size, &entry.hash));
+  CloseHandle(h);
+  EXPECT_EQ(3u, entry.size);
+  EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", entry.hash);
+  ASSERT_TRUE(WriteInstallRecord({entry, {"Quorvane.dll", 1234567890123ull, std::string(64, 'f')}}));
+  std::vector<InstalledFile> read;
+  ASSERT_TRUE(ReadInstallRecord(&read));
+  ASSERT_EQ(2u, read.size());
+  EXPECT_EQ(1234567890123ull, read[1].size);
+  ASSERT_NE(nullptr, FindRecorded(read, "QUORVANE.DLL"));
+  EXPECT_EQ(nullptr, FindRecorded(read, "qvtoolbar.exe"));
+  const char damaged[] = "ok.txt|3|ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\0"
+                         "..\\up.txt|3|ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\0"
+                         "short.txt|3|abc\0nosize.txt||" "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\0\0";
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, setupt::kFamilyKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                           &key, nullptr));
+  RegSetValueExA(key, "InstalledFiles", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(damaged), sizeof damaged);
+  RegCloseKey(key);
+  ASSERT_TRUE(ReadInstallRecord(&read));
+  ASSERT_EQ(1u, read.size());
+  EXPECT_EQ("ok.txt", read[0].name);
+  DeleteInstallRecord();
+  EXPECT_FALSE(ReadInstallRecord(&read)) << "no record: an installation from before it";
+  qvt::DeleteTree(HKEY_LOCAL_MACHINE, setupt::kFamilyKey);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
+  RemoveTree(file.substr(0, file.size() - strlen("abc.txt")));
+}
+
 // ---- Whose settings setup writes.
 
 bool AnotherUser() { return false; }

@@ -36,6 +36,14 @@ std::string Special(int csidl) {
   return path;
 }
 
+// A scratch folder holding uninstall.exe and its library, to start it from.
+std::string UninstallerCopy() {
+  std::string from = qvt::TempFolder();
+  CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
+  CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+  return from;
+}
+
 // Runs uninstall.exe from folder and answers the confirmation; then answers every
 // other box of the uninstaller (OK), in whichever process it runs, until no
 // uninstall.exe runs any more. The texts of all boxes, in order.
@@ -241,9 +249,7 @@ TEST(UninstallFlow, ARootOrSharedFolderAsInstallPathKeepsItsFiles) {
     qvt::WriteFile(folder + "Help\\qvsentinel.txt", "keep");
     qvt::WriteFile(folder + "Sounds\\qvsentinel.txt", "keep");
     qvt::WriteString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", folder.substr(0, folder.size() == 3 ? 3 : folder.size() - 1).c_str());
-    std::string from = qvt::TempFolder();
-    CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
-    CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+    std::string from = UninstallerCopy();
     Uninstall uninstall;
     EXPECT_TRUE(uninstall.Run(from, IDOK, "/internally"));
     for (const char* file : {"qvsentinel.wav", "qvsentinel.hlp", "Help\\qvsentinel.txt", "Sounds\\qvsentinel.txt"})
@@ -271,9 +277,7 @@ TEST(UninstallFlow, UpperCaseSoundFilesGoAndAPlainParentStays) {
   qvt::WriteFile(folder + "Quorvane.dll", "d");
   qvt::WriteString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", (parent + "Webdeck").c_str());
   qvt::WriteDword(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPathCreated", 1);  // a folder setup made
-  std::string from = qvt::TempFolder();
-  CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
-  CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+  std::string from = UninstallerCopy();
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(from, IDOK, "/internally"));
   EXPECT_TRUE(uninstall.boxes.empty());
@@ -294,9 +298,7 @@ TEST(UninstallFlow, SoundAndHelpFilesAreKnownByTheirExtension) {
     ASSERT_TRUE(qvt::WriteFile(folder + file, "f"));
   qvt::WriteString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", "C:\\qvext");
   qvt::WriteDword(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPathCreated", 1);  // a folder setup made
-  std::string from = qvt::TempFolder();
-  CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
-  CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+  std::string from = UninstallerCopy();
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(from, IDOK, "/internally"));
   for (const char* file : {"ding.Wav", "tune.mid", "old.GID"}) EXPECT_FALSE(qvt::FileExists(folder + file)) << file;
@@ -466,9 +468,7 @@ TEST(UninstallShared, InstallPathAtProgramFilesKeepsEveryShortcutAndTheEntries) 
   const char* uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\qvToolbarClass";
   qvt::WriteString(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath", programs.c_str());
   qvt::WriteString(HKEY_LOCAL_MACHINE, uninstallKey, "UninstallString", (programs + "\\uninstall.exe").c_str());
-  std::string from = qvt::TempFolder();
-  CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
-  CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+  std::string from = UninstallerCopy();
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(from));
   ASSERT_EQ(2u, uninstall.boxes.size());
@@ -500,9 +500,7 @@ TEST(UninstallShared, InstallPathAtProgramFilesKeepsEveryShortcutAndTheEntries) 
 TEST(UninstallBatch, TheCopiesRunFromAWorkFolderAndGoWithIt) {
   std::string temp = qvt::TempFolder() + "a%path%b\\";
   ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr)) << temp;
-  std::string from = qvt::TempFolder();
-  CopyFileA(qvt::BinPath("uninstall.exe").c_str(), (from + "uninstall.exe").c_str(), FALSE);
-  CopyFileA(qvt::BinPath("Quorvane.dll").c_str(), (from + "Quorvane.dll").c_str(), FALSE);
+  std::string from = UninstallerCopy();
   std::string saved[2];
   const char* names[2] = {"TEMP", "TMP"};
   for (int i = 0; i < 2; ++i) {
