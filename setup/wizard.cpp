@@ -79,12 +79,22 @@ void MakePlaceholder(HWND page) {
                                       GetModuleHandleA(nullptr), nullptr);
 }
 
-// The label under the lower line: as wide as its text.
+// The label at the lower line: as wide as its text, and the line starts after it.
 void FitSetupLabel(HWND page) {
   HWND label = GetDlgItem(page, IDC_SETUPLABEL);
+  HWND line = GetDlgItem(page, IDC_SETUPLINE);
   RECT r;
   GetWindowRect(label, &r);
-  SetWindowPos(label, nullptr, 0, 0, CaptionWidth(label) + 4, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+  int width = CaptionWidth(label) + 4;
+  SetWindowPos(label, nullptr, 0, 0, width, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+  if (!line) return;
+  RECT l;
+  GetWindowRect(line, &l);
+  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&l), 2);
+  LONG left = r.left + width + 2;
+  if (left > l.right - 8) left = l.right - 8;
+  SetWindowPos(line, nullptr, left, l.top, l.right - left, l.bottom - l.top, SWP_NOZORDER);
 }
 
 int NamedRecords() {
@@ -173,6 +183,7 @@ INT_PTR OnOptionsCommand(HWND page, WPARAM wParam) {
 INT_PTR OnProgressInit(HWND page) {
   LibTranslate(reinterpret_cast<const char*>(page), 0);
   MakeLook(page, ProgressLook, {IDC_TITLE, IDC_THANKS});
+  FitSetupLabel(page);
   HANDLE icon = LoadImageA(LibResourceModule, MAKEINTRESOURCEA(107), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED);
   SendDlgItemMessageA(page, IDC_PROGRESSICON, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
   SendDlgItemMessageA(page, IDC_PROGRESSBAR, PBM_SETRANGE32, 0, 100);

@@ -100,6 +100,54 @@ struct Check {
   std::vector<std::string>* faults;
 };
 
+// A control that draws in the room beside the text: not a group box (it frames
+// others) and not a control that only holds others.
+bool TakesRoomOnItsLine(HWND sibling) {
+  if (!IsWindowVisible(sibling)) return false;
+  LONG style = GetWindowLongA(sibling, GWL_STYLE);
+  std::string cls = qvt::ClassOf(sibling);
+  if (lstrcmpiA(cls.c_str(), "Button") == 0 && (style & BS_TYPEMASK) == BS_GROUPBOX) return false;
+  if (lstrcmpiA(cls.c_str(), "Static") == 0 && (style & SS_TYPEMASK) == SS_ETCHEDFRAME) return false;
+  return lstrcmpiA(cls.c_str(), "#32770") != 0;
+}
+
+// How far the control's text may reach to the right, in its own client pixels: to
+// the first control beside it whose box starts right of the text's start and
+// shares a pixel row with the text's lines. A picture set into the text's leading
+// blanks is part of the caption, not a neighbour.
+LONG RoomBeforeNeighbour(HWND control, const RECT& room, int textHeight, int blanks, int* neighbour) {
+  HWND parent = GetParent(control);
+  RECT mine;
+  GetWindowRect(control, &mine);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&mine), 2);
+  LONG textLeft = mine.left + room.left;
+  LONG top = mine.top, bottom = mine.top + textHeight;
+  if (bottom > mine.bottom) bottom = mine.bottom;
+  // A text one line high is drawn in the middle of a check box or button, a group
+  // box's at its top.
+  bool group = (GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+               lstrcmpiA(qvt::ClassOf(control).c_str(), "Button") == 0;
+  if (!group && textHeight < mine.bottom - mine.top) {
+    top = mine.top + (mine.bottom - mine.top - textHeight) / 2;
+    bottom = top + textHeight;
+  }
+  LONG limit = room.right;
+  for (HWND sibling = GetWindow(parent, GW_CHILD); sibling; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+    if (sibling == control || !TakesRoomOnItsLine(sibling)) continue;
+    RECT other;
+    GetWindowRect(sibling, &other);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&other), 2);
+    if (other.left <= textLeft || other.right <= textLeft + blanks || other.top >= bottom || other.bottom <= top)
+      continue;
+    LONG reach = other.left - mine.left;
+    if (reach < limit) {
+      limit = reach;
+      *neighbour = GetDlgCtrlID(sibling);
+    }
+  }
+  return limit;
+}
+
 void CheckControl(HWND control, const Check& check) {
   if (!IsWindowVisible(control) || (check.ownOnly && GetParent(control) != check.window)) return;
   std::vector<std::string> texts = {qvt::WindowText(control)};
@@ -114,8 +162,18 @@ void CheckControl(HWND control, const Check& check) {
   int line = metrics.tmHeight > 0 ? metrics.tmHeight : 1;
   for (const std::string& text : texts) {
     if (text.find_first_not_of(" ") == std::string::npos || !TextRoom(control, check.dc, &room, &format)) continue;
+    RECT need = {0, 0, room.right - room.left, 0};
+    DrawTextA(check.dc, text.c_str(), -1, &need, format | DT_CALCRECT | DT_EXPANDTABS);
+    // The room ends at the next control on the text's lines, not at the control's edge.
+    int textHeight = (format & DT_SINGLELINE) ? line : static_cast<int>(need.bottom);
+    SIZE blanks = {};
+    size_t leading = text.find_first_not_of(' ');
+    if (leading > 0) GetTextExtentPoint32A(check.dc, text.c_str(), static_cast<int>(leading), &blanks);
+    int neighbour = 0;
+    room.right = RoomBeforeNeighbour(control, room, textHeight > 0 ? textHeight : line, blanks.cx, &neighbour);
     int width = room.right - room.left;
-    RECT need = {0, 0, width, 0};
+    if (width < 1) width = 1;
+    need = {0, 0, width, 0};
     DrawTextA(check.dc, text.c_str(), -1, &need, format | DT_CALCRECT | DT_EXPANDTABS);
     // A label one line high may be a pixel or two lower than the font's line.
     int lines = (format & DT_SINGLELINE) ? 1 : (need.bottom + line / 2) / line;
@@ -123,8 +181,10 @@ void CheckControl(HWND control, const Check& check) {
     if (roomLines < 1) roomLines = 1;
     if (need.right <= width && lines <= roomLines) continue;
     char fault[600];
-    snprintf(fault, sizeof fault, "%s, control %d \"%s\": needs %ld px and %d lines, has %d px and %d lines",
-             check.where.c_str(), GetDlgCtrlID(control), text.c_str(), need.right, lines, width, roomLines);
+    char until[40] = "";
+    if (neighbour) snprintf(until, sizeof until, " (up to control %d beside it)", neighbour);
+    snprintf(fault, sizeof fault, "%s, control %d \"%s\": needs %ld px and %d lines, has %d px%s and %d lines",
+             check.where.c_str(), GetDlgCtrlID(control), text.c_str(), need.right, lines, width, until, roomLines);
     check.faults->push_back(fault);
   }
   SelectObject(check.dc, old);
