@@ -52,11 +52,14 @@ constexpr int kContentTab = 2;
 constexpr int kWaitLooks = 200;  // after the first look: at most 201 looks, 20 ms apart
 constexpr DWORD kWaitStepMs = 20;
 constexpr DWORD kSendTimeoutMs = 4000;
-// A window of the control panel shows itself when its thread first runs out of
-// messages after its initialisation; until then a hide would be undone. A new one
-// is given this long to show itself, then each hide this long to take effect.
+// A dialog of the control panel shows itself when its thread first runs out of
+// messages after its initialisation (a message box is visible even before that):
+// a hide that comes earlier is undone. A new one is given this long to show
+// itself, each hide this long to take effect, and a hidden one this long to
+// show itself again.
 constexpr DWORD kShowWaitMs = 2000;
 constexpr DWORD kHideWaitMs = 2500;
+constexpr DWORD kSettleMs = 200;
 constexpr int kHideTries = 3;
 
 // Every item looks up its progress text first (the run shows it).
@@ -197,17 +200,19 @@ bool WaitVisibility(HWND window, bool visible, DWORD timeoutMs) {
 }
 
 // Hides a window of the control panel (another program: never a call that waits
-// for it) and waits until it is hidden. A window that has just come (fresh) is
-// first given the time to show itself, so that its own show cannot undo the hide.
-// The sheet is minimized before it is hidden. False when it still shows after
-// the tries.
+// for it) and waits until it is hidden and stays so. A window that has just come
+// (fresh) is first given the time to show itself. The sheet is minimized before
+// it is hidden. False when it still shows after the tries.
 bool HideShown(HWND window, bool fresh, bool minimizeFirst) {
   if (fresh) WaitVisibility(window, true, kShowWaitMs);
+  else if (!IsWindowVisible(window)) return true;  // hidden by an earlier item
   for (int tries = 0; tries < kHideTries; ++tries) {
-    if (!IsWindowVisible(window)) return true;
-    if (minimizeFirst) ShowWindowAsync(window, SW_SHOWMINIMIZED);
-    ShowWindowAsync(window, SW_HIDE);
-    if (WaitVisibility(window, false, kHideWaitMs)) return true;
+    if (IsWindowVisible(window)) {
+      if (minimizeFirst) ShowWindowAsync(window, SW_SHOWMINIMIZED);
+      ShowWindowAsync(window, SW_HIDE);
+      if (!WaitVisibility(window, false, kHideWaitMs)) continue;
+    }
+    if (!IsWindow(window) || !WaitVisibility(window, true, kSettleMs)) return true;
   }
   return !IsWindowVisible(window);
 }
