@@ -10,10 +10,18 @@
 // a tab change as "<sheet title>: select <index>".
 // QV_INETCPL_MODE=mute: the buttons open nothing (a panel that never answers);
 // QV_INETCPL_MODE=absent: the program ends at once without a window.
+// QV_INETCPL_SHOWDELAY=<ms> (at most 5000): the sheet and every dialog take that
+// long in their initialisation before they show themselves (a dialog shows
+// itself after WM_INITDIALOG, when its thread first runs out of messages), so
+// that a hide that comes early is undone by the window's own show.
+// QV_INETCPL_SEEN=<file>: every command is also recorded there as
+// "<window title>: <command id> shown|hidden", with whether the top-level window
+// it went to (the sheet, for a page) was visible when it arrived.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "standins/standin.h"
@@ -32,9 +40,19 @@ enum : int {
   IDD_DELETEFILES = 113,
 };
 
+constexpr const char* kSeenVariable = "QV_INETCPL_SEEN";
+constexpr DWORD kLongestShowDelayMs = 5000;
+
 HINSTANCE Instance;
 WNDPROC SheetProc;
 bool Mute;
+DWORD ShowDelayMs;
+bool RecordSeen;
+
+// The slow start of a window: it shows itself only after this.
+void DelayOwnShow() {
+  if (ShowDelayMs) Sleep(ShowDelayMs);
+}
 
 void Record(HWND window, const char* what) {
   char title[128] = {};
@@ -48,11 +66,19 @@ void RecordCommand(HWND window, WPARAM wParam) {
   char id[16];
   snprintf(id, sizeof id, "%u", static_cast<unsigned>(LOWORD(wParam)));
   Record(window, id);
+  if (!RecordSeen) return;
+  char title[128] = {}, line[256];
+  GetWindowTextA(window, title, sizeof title);
+  snprintf(line, sizeof line, "%s: %s %s", title, id, IsWindowVisible(GetAncestor(window, GA_ROOT)) ? "shown" : "hidden");
+  AppendLogLine(kSeenVariable, "inetcpl-seen.txt", line);
 }
 
 // The modal dialogs: each command is recorded; the closing ones end the dialog.
 INT_PTR CALLBACK ModalProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_INITDIALOG) {
+    DelayOwnShow();
+    return TRUE;
+  }
   if (message != WM_COMMAND) return FALSE;
   RecordCommand(dialog, wParam);
   int id = LOWORD(wParam);
@@ -87,9 +113,10 @@ LRESULT CALLBACK RecordingSheetProc(HWND sheet, UINT message, WPARAM wParam, LPA
 }
 
 int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
-  if (message == PSCB_INITIALIZED)
-    SheetProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingSheetProc)));
+  if (message != PSCB_INITIALIZED) return 0;
+  DelayOwnShow();
+  SheetProc =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingSheetProc)));
   return 0;
 }
 
@@ -102,6 +129,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   AppendLogLine(kLogVariable, kLogName, "start");
   if (lstrcmpiA(mode, "absent") == 0) return 0;
   Mute = lstrcmpiA(mode, "mute") == 0;
+  char number[16] = {};
+  if (GetEnvironmentVariableA("QV_INETCPL_SHOWDELAY", number, sizeof number) && number[0]) {
+    unsigned long ms = strtoul(number, nullptr, 10);
+    ShowDelayMs = ms > kLongestShowDelayMs ? kLongestShowDelayMs : static_cast<DWORD>(ms);
+  }
+  char seen[MAX_PATH] = {};
+  DWORD seenChars = GetEnvironmentVariableA(kSeenVariable, seen, sizeof seen);
+  RecordSeen = seenChars > 0 && seenChars < sizeof seen;
   InitCommonControls();
   PROPSHEETPAGEA pages[3] = {};
   const int templates[3] = {IDD_GENERAL, IDD_SECURITY, IDD_CONTENT};

@@ -10,6 +10,8 @@
 #include "support/qvtest.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/deletion.h"
+#include "tray/wash/wash.h"
+#include "wash_env.h"
 #include "wash_support.h"
 
 namespace {
@@ -405,6 +407,107 @@ TEST_F(DeletionTest, AFileAlreadyGoneCountsAsDeleted) {
   EXPECT_EQ(0, WashErrorCount.load());
   EXPECT_EQ(0, WashLockedCount.load());
   EXPECT_FALSE(PendingRenameNames(gone.path));
+}
+
+// ---- Locked files of a wash without the rights for the restart list (as for a
+// user who is not an administrator on Windows; Wine lets everybody use it).
+
+BOOL WINAPI MoveWithoutRights(LPCWSTR, LPCWSTR, DWORD) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+LONG WINAPI KeyWithoutRights(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) { return ERROR_ACCESS_DENIED; }
+
+constexpr const char* kRightsWarning =
+    "To delete a locked file you need either Administrator rights, or write permission to: "
+    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager";
+constexpr const char* kNotSetUp = "Locked files that could NOT be set up for deletion at next computer restart: ";
+
+class LockedWashTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UseTrayIdentity();
+    ClearWashSettings();
+    washt::UntickAllItems();
+    SetSetting("ClearTemp", 1);
+    StopRequested = 0;
+    ResetWashCounts();
+  }
+  void TearDown() override {
+    SetRestartListCalls(nullptr, nullptr);
+    for (HANDLE h : locks_) CloseHandle(h);
+    ClearWashSettings();
+  }
+  // count files in the scratch TEMP, held open without delete sharing.
+  std::vector<std::string> Lock(int count) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+      std::string path = env.temp + "locked" + std::to_string(i) + ".dat";
+      qvt::WriteFile(path, "locked");
+      locks_.push_back(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+      paths.push_back(path);
+    }
+    return paths;
+  }
+  static size_t Count(const std::vector<std::string>& boxes, const std::string& begin) {
+    size_t n = 0;
+    for (const std::string& b : boxes) n += b.compare(0, begin.size(), begin) == 0;
+    return n;
+  }
+  washt::WashEnvironment env;
+  std::vector<HANDLE> locks_;
+};
+
+// A run: the warning once, no box for each file, and the summary names them.
+TEST_F(LockedWashTest, WithoutRightsARunWarnsOnceAndReportsTheFilesInItsSummary) {
+  SetRestartListCalls(MoveWithoutRights, KeyWithoutRights);
+  std::vector<std::string> paths = Lock(3);
+  auto boxes = BoxesDuring([](void*) { WashThreadProc(nullptr); }, nullptr);
+  ASSERT_EQ(2u, boxes.size()) << (boxes.empty() ? "" : boxes.back());
+  EXPECT_EQ(kRightsWarning, boxes[0]);
+  EXPECT_EQ(0u, boxes[1].find("Wash finished. 3 errors occured. 3 warnings issued.\r\n")) << boxes[1];
+  EXPECT_NE(std::string::npos, boxes[1].find("Files that could not be deleted: 3; the first: " + paths[0]));
+  EXPECT_NE(std::string::npos,
+            boxes[1].find(std::string(kNotSetUp) + "3; the first:\r\n" + paths[0] + "\r\n" + paths[1] + "\r\n" +
+                          paths[2]))
+      << boxes[1];
+  EXPECT_EQ(std::string::npos, boxes[1].find("more."));
+  EXPECT_EQ(3, WashErrorCount.load());
+  EXPECT_EQ(3, WashWarningCount.load());
+  EXPECT_EQ(0, WashLockedCount.load());
+}
+
+// A clearing from the Wash page: the warning once, then one box for all files.
+TEST_F(LockedWashTest, WithoutRightsAClearingFromThePageWarnsOnceAndReportsOnce) {
+  SetRestartListCalls(MoveWithoutRights, KeyWithoutRights);
+  std::vector<std::string> paths = Lock(4);
+  auto boxes = BoxesDuring(
+      [](void*) {
+        const int temp = 3;
+        ClearItemsNow(&temp, 1);
+      },
+      nullptr);
+  ASSERT_EQ(2u, boxes.size()) << (boxes.empty() ? "" : boxes.back());
+  EXPECT_EQ(kRightsWarning, boxes[0]);
+  EXPECT_EQ(std::string(kNotSetUp) + "4; the first:\r\n" + paths[0] + "\r\n" + paths[1] + "\r\n" + paths[2] +
+                "\r\n... and 1 more.",
+            boxes[1]);
+  EXPECT_EQ(4, WashErrorCount.load());
+  EXPECT_EQ(4, WashWarningCount.load());
+}
+
+// With the rights each locked file keeps its own report, and no warning.
+TEST_F(LockedWashTest, WithRightsEachLockedFileHasItsReport) {
+  Lock(3);
+  auto boxes = BoxesDuring([](void*) { WashThreadProc(nullptr); }, nullptr);
+  ASSERT_EQ(4u, boxes.size());
+  EXPECT_EQ(3u, Count(boxes, "Could not delete '"));
+  EXPECT_EQ(0u, Count(boxes, kRightsWarning));
+  EXPECT_EQ(0u, boxes[3].find("Wash finished successfully! (3 locked files will be deleted after reboot.)"));
+  EXPECT_EQ(std::string::npos, boxes[3].find(kNotSetUp));
+  EXPECT_EQ(3, WashLockedCount.load());
+  EXPECT_EQ(0, WashWarningCount.load());
 }
 
 // Drive Q: is a scratch folder made by the ctest fixture; the current folder is on it.

@@ -49,7 +49,7 @@ class WalkTest : public ::testing::Test {
   }
   // The TEMP item as a run calls it; the report's row of the scratch TEMP.
   WashTarget WashTemp() {
-    report = WashReport{false, {}, {}};
+    report = WashReport();
     SetActiveReport(&report);
     SetActiveItem(kTempItem);
     WashTempFolders();

@@ -61,6 +61,8 @@ WashEnvironment::~WashEnvironment() {
   SetEnvironmentVariableA("TEMP", oldTemp_.empty() ? nullptr : oldTemp_.c_str());
   SetEnvironmentVariableA("QV_INETCPL_LOG", nullptr);
   SetEnvironmentVariableA("QV_INETCPL_MODE", nullptr);
+  SetEnvironmentVariableA("QV_INETCPL_SHOWDELAY", nullptr);
+  SetEnvironmentVariableA("QV_INETCPL_SEEN", nullptr);
   qvt::EmptyTree(scratch);
   RemoveDirectoryA(scratch.c_str());
 }

@@ -162,6 +162,38 @@ TEST_F(WashItems, EnglishTitlesAreTheFallbackButNotForContent) {
   EXPECT_FALSE(KeyExists(std::string(kIe) + "\\IntelliForms\\SPW"));
 }
 
+// A panel whose windows come up slowly: each shows itself some hundred ms after it
+// was made, so a hide sent at once would be undone by its own show. Every command
+// reaches a window that is hidden, and a sheet kept for a later item stays hidden.
+TEST_F(WashItems, SlowWindowsAreToldOnlyWhenHidden) {
+  const std::string seenLog = env.scratch + "seen.txt";
+  SetEnvironmentVariableA("QV_INETCPL_SHOWDELAY", "600");
+  SetEnvironmentVariableA("QV_INETCPL_SEEN", seenLog.c_str());
+  auto sheetHidden = [] {
+    HWND sheet = FindWindowA("#32770", "Internet Properties");
+    return sheet && !IsWindowVisible(sheet);
+  };
+  Run(WashIeHistory);  // alone: the sheet is closed
+  ASSERT_TRUE(env.PanelEnded());
+  SetSetting("ClearIECache", 1);
+  SetSetting("ClearIEAutoComp", 1);
+  HistoryInRun = 1;
+  Run(WashIeHistory);
+  EXPECT_TRUE(sheetHidden()) << "kept for AutoComplete";
+  Run(WashAutoComplete);
+  EXPECT_TRUE(sheetHidden()) << "kept for Cache";
+  Run(WashIeCache);
+  ASSERT_TRUE(env.PanelEnded());
+  std::string text;
+  ASSERT_TRUE(qvt::ReadFile(seenLog, &text));
+  const std::string expected =
+      "General: 1489 hidden\r\nInternet Options: 6 hidden\r\nInternet Properties: 2 hidden\r\n"
+      "General: 1489 hidden\r\nInternet Options: 6 hidden\r\nContent: 321 hidden\r\n"
+      "AutoComplete Settings: 758 hidden\r\nInternet Options: 1 hidden\r\nAutoComplete Settings: 2 hidden\r\n"
+      "General: 624 hidden\r\nDelete Files: 1 hidden\r\nInternet Properties: 2 hidden\r\n";
+  EXPECT_EQ(expected, text);
+}
+
 // A panel that never answers: the item waits its four seconds and goes on, without an error.
 TEST_F(WashItems, APanelThatNeverAnswersIsLeftAfterTheWait) {
   SetEnvironmentVariableA("QV_INETCPL_MODE", "mute");

@@ -151,24 +151,32 @@ FileOutcome DeleteEntry(HANDLE folder, const wchar_t* name, DWORD attributes, bo
   return deleted ? kFileDeleted : kFileStays;
 }
 
-// The permission warning on NT when the Session Manager key cannot take values.
-void WarnWithoutSessionManagerRights() {
+RestartMoveCall RestartMove = MoveFileExW;
+RestartKeyCall RestartKeyOpen = RegOpenKeyExA;
+
+// The permission warning on NT when the Session Manager key cannot take values;
+// true then. Every file counts as a warning; a run (or a clearing from the Wash
+// page) shows the box only for its first file.
+bool WarnWithoutSessionManagerRights() {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+  if (RestartKeyOpen(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
     RegCloseKey(key);
-    return;
+    return false;
   }
   char text[kDeletePathChars];
   snprintf(text, sizeof text, "%s%s",
            "To delete a locked file you need either Administrator rights, or write permission to: ",
            "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager");
-  if (!QuietReports()) MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_OK);
+  if (!QuietReports() && FirstRightsWarning()) MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_OK);
   WashWarningCount.fetch_add(1, std::memory_order_relaxed);
+  return true;
 }
 
 // Sets the file up for deletion at the next restart; the restart list of the
-// platforms outside NT takes only a path the code page spells exactly.
-int ScheduleForRestart(const wchar_t* literal) {
+// platforms outside NT takes only a path the code page spells exactly. *noRights:
+// on NT, the rights for the restart list are missing.
+int ScheduleForRestart(const wchar_t* literal, bool* noRights) {
+  *noRights = false;
   if (!IsNtPlatform()) {
     std::vector<char> ansi(wcslen(literal) * 2 + 8);
     if (!AnsiForDisplay(literal, ansi.data(), ansi.size())) return 0;
@@ -176,9 +184,9 @@ int ScheduleForRestart(const wchar_t* literal) {
     return QueueRestartDeletion(ansi.data(), how) != 0;
   }
   DWORD error = 0;
-  int scheduled = MoveFileExW(literal, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  int scheduled = RestartMove(literal, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
   if (!scheduled) error = GetLastError();
-  WarnWithoutSessionManagerRights();
+  *noRights = WarnWithoutSessionManagerRights();
   if (!scheduled) SetLastError(error);
   return scheduled;
 }
@@ -220,12 +228,16 @@ FileOutcome DeleteFileOfWash(HANDLE folder, const wchar_t* name, const wchar_t* 
   DWORD error = 0;
   FileOutcome outcome = DeleteEntry(folder, name, attributes, shred, &size, &error);
   if (outcome == kFileStays) {
-    int scheduled = options.queue ? ScheduleForRestart(path) : 0;
+    bool noRights = false;
+    int scheduled = options.queue ? ScheduleForRestart(path, &noRights) : 0;
     if (!options.shred && options.overwriteLocked) OverwriteEntry(folder, name);
     outcome = DeleteEntry(folder, name, attributes, false, &size, &error);
     if (outcome == kFileStays) {
       if (!report) return outcome;
-      ReportLockedFile(DisplayText(path).c_str(), options.queue, scheduled, error);
+      // Without the rights every locked file would fail alike: a run reports them
+      // together at its end; otherwise each file has its report.
+      if (scheduled || !noRights || !KeepNotScheduled(DisplayText(path).c_str()))
+        ReportLockedFile(DisplayText(path).c_str(), options.queue, scheduled, error);
       (scheduled ? WashLockedCount : WashErrorCount).fetch_add(1, std::memory_order_relaxed);
       if (scheduled) ReportScheduled();
       else ReportLeft(DisplayText(path).c_str());
@@ -388,6 +400,11 @@ int SecureDeleteHeld(HeldFile& held, const char* typed) {
 }
 
 }  // namespace
+
+void SetRestartListCalls(RestartMoveCall move, RestartKeyCall openKey) {
+  RestartMove = move ? move : MoveFileExW;
+  RestartKeyOpen = openKey ? openKey : RegOpenKeyExA;
+}
 
 int OverwriteFile(const char* path) {
   if (Stopping()) return 0;

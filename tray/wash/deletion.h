@@ -1,6 +1,8 @@
 // Deleting the files of the Wash: folder walks, the guard, shredding, restart-time deletion.
 #pragma once
 
+#include <windows.h>
+
 constexpr int kDeletePathChars = 520;  // every path buffer of these routines
 
 // Empties a folder (subfolders with recurse; emptied subfolders removed only for "*.*"),
@@ -29,3 +31,11 @@ int DeleteOrScheduleFile(const char* path, int report);
 // nothing to do; 0: a stop, a failed pass, or a file that must not be overwritten (a link,
 // a file with a second name, a device).
 int OverwriteFile(const char* path);
+
+// The restart list's two system calls: setting a file up (MoveFileExW with
+// MOVEFILE_DELAY_UNTIL_REBOOT) and the probe of the rights for it (RegOpenKeyExA
+// of the Session Manager key for KEY_SET_VALUE). Tests replace them (Wine lets
+// every process use the restart list); null puts the system's own back.
+using RestartMoveCall = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+using RestartKeyCall = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
+void SetRestartListCalls(RestartMoveCall move, RestartKeyCall openKey);

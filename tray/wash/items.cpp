@@ -52,6 +52,15 @@ constexpr int kContentTab = 2;
 constexpr int kWaitLooks = 200;  // after the first look: at most 201 looks, 20 ms apart
 constexpr DWORD kWaitStepMs = 20;
 constexpr DWORD kSendTimeoutMs = 4000;
+// A dialog of the control panel shows itself when its thread first runs out of
+// messages after its initialisation (a message box is visible even before that):
+// a hide that comes earlier is undone. A new one is given this long to show
+// itself, each hide this long to take effect, and a hidden one this long to
+// show itself again.
+constexpr DWORD kShowWaitMs = 2000;
+constexpr DWORD kHideWaitMs = 2500;
+constexpr DWORD kSettleMs = 200;
+constexpr int kHideTries = 3;
 
 // Every item looks up its progress text first (the run shows it).
 void LookUpProgress(int item) { LibTranslate(kWashItems[item].progress, 1); }
@@ -179,28 +188,58 @@ HWND WaitForDialog(const char* title, bool translatedOnly = false) {
 
 void StartSheet() { ShellExecuteA(nullptr, nullptr, "inetcpl.cpl", nullptr, nullptr, SW_SHOWNA); }
 
-void HideSheet(HWND sheet) {
-  ShowWindow(sheet, SW_SHOWMINIMIZED);
-  ShowWindow(sheet, SW_HIDE);
+// Waits, 20 ms apart and at most timeoutMs, until the window is visible (or
+// hidden); true when it is (or when it is gone).
+bool WaitVisibility(HWND window, bool visible, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (!IsWindow(window) || (IsWindowVisible(window) != FALSE) == visible) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(kWaitStepMs);
+  }
 }
+
+// Hides a window of the control panel (another program: never a call that waits
+// for it) and waits until it is hidden and stays so. A window that has just come
+// (fresh) is first given the time to show itself. The sheet is minimized before
+// it is hidden. False when it still shows after the tries.
+bool HideShown(HWND window, bool fresh, bool minimizeFirst) {
+  if (fresh) WaitVisibility(window, true, kShowWaitMs);
+  else if (!IsWindowVisible(window)) return true;  // hidden by an earlier item
+  for (int tries = 0; tries < kHideTries; ++tries) {
+    if (IsWindowVisible(window)) {
+      if (minimizeFirst) ShowWindowAsync(window, SW_SHOWMINIMIZED);
+      ShowWindowAsync(window, SW_HIDE);
+      if (!WaitVisibility(window, false, kHideWaitMs)) continue;
+    }
+    if (!IsWindow(window) || !WaitVisibility(window, true, kSettleMs)) return true;
+  }
+  return !IsWindowVisible(window);
+}
+
+void HideSheet(HWND sheet, bool fresh) { HideShown(sheet, fresh, true); }
 
 // The open sheet, else a new one; hidden either way. Null when none came.
 HWND FindPropertiesSheet() {
   HWND sheet = FindTitled(nullptr, kSheetTitle, false);
-  if (!sheet) {
+  bool fresh = !sheet;
+  if (fresh) {
     StartSheet();
     sheet = WaitForDialog(kSheetTitle);
   }
-  if (sheet) HideSheet(sheet);
+  if (sheet) HideSheet(sheet, fresh);
   return sheet;
 }
 
 void Press(HWND window, int command) { PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(command), 0); }
 
-// Hides a confirmation box before answering it.
-void Answer(HWND box, int answer) {
-  ShowWindow(box, SW_HIDE);
-  Press(box, answer);
+// A dialog of the sheet (the confirmations, AutoComplete Settings, Delete Files)
+// is hidden once it has shown itself, and told what to do only when it is hidden.
+// One that cannot be hidden within the tries is told all the same: the user
+// asked for the clearing, and the answer closes it at once.
+void PressHidden(HWND dialog, int command) {
+  HideShown(dialog, true, false);
+  Press(dialog, command);
 }
 
 // Closes the sheet and gives it the same wait to go: an item right after this one
@@ -269,12 +308,12 @@ void WashIeHistory() {
   StartSheet();  // always a start of its own
   HWND sheet = WaitForDialog(kSheetTitle);
   if (!sheet) return;
-  HideSheet(sheet);
+  HideSheet(sheet, true);
   HWND general = FindTitled(sheet, kGeneralPage, false);
   if (general) {
     Press(general, kClearHistoryButton);
     HWND confirm = WaitForDialog(kConfirmTitle);
-    if (confirm) Answer(confirm, IDYES);
+    if (confirm) PressHidden(confirm, IDYES);
   }
   bool later = HistoryInRun.load(std::memory_order_relaxed) == 1 && (Ticked("ClearIECache") || Ticked("ClearIEAutoComp"));
   if (!later) CloseSheet(sheet);
@@ -294,10 +333,9 @@ void WashAutoComplete() {
       Press(content, kAutoCompleteButton);
       HWND settings = WaitForDialog(kAutoCompleteTitle, true);
       if (settings) {
-        ShowWindow(settings, SW_HIDE);
-        Press(settings, kClearFormsButton);
+        PressHidden(settings, kClearFormsButton);
         HWND confirm = WaitForDialog(kConfirmTitle);
-        if (confirm) Answer(confirm, IDOK);
+        if (confirm) PressHidden(confirm, IDOK);
         Press(settings, IDCANCEL);
       }
     }
@@ -320,7 +358,7 @@ void WashIeCache() {
   if (general) {
     Press(general, kDeleteFilesButton);
     HWND dialog = WaitForDialog(kDeleteFilesTitle);
-    if (dialog) Answer(dialog, IDOK);
+    if (dialog) PressHidden(dialog, IDOK);
   }
   CloseSheet(sheet);
 }

@@ -200,7 +200,8 @@ INT_PTR CALLBACK PreviewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 }  // namespace
 
 void PreviewWash(HWND page) {
-  WashReport report{true, {}, {}};
+  WashReport report;
+  report.preview = true;
   HCURSOR previous = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
   SetActiveReport(&report);
   for (int i = 0; i < kWashItemCount; ++i) {

@@ -262,6 +262,36 @@ bool LeftAloneSentence(const WashReport& report, char* out, size_t cap) {
   return true;
 }
 
+bool FirstRightsWarning() {
+  if (!Active) return true;
+  bool first = !Active->rightsWarned;
+  Active->rightsWarned = true;
+  return first;
+}
+
+bool KeepNotScheduled(const char* path) {
+  if (!Active || Active->preview) return false;
+  ++Active->notScheduled;
+  if (Active->notScheduledFiles.size() < kNotScheduledNamed) Active->notScheduledFiles.push_back(path);
+  return true;
+}
+
+bool NotScheduledSentence(const WashReport& report, char* out, size_t cap) {
+  if (!report.notScheduled || cap == 0) return false;
+  snprintf(out, cap,
+           LibTranslate("Locked files that could NOT be set up for deletion at next computer restart: %u; the first:",
+                        1 | LIB_TRANSLATE_FORMAT),
+           report.notScheduled);
+  for (const std::string& path : report.notScheduledFiles) AddLine(out, cap, path.c_str());
+  unsigned named = static_cast<unsigned>(report.notScheduledFiles.size());
+  if (report.notScheduled > named) {
+    char more[200];
+    snprintf(more, sizeof more, LibTranslate("... and %u more.", 1 | LIB_TRANSLATE_FORMAT), report.notScheduled - named);
+    AddLine(out, cap, more);
+  }
+  return true;
+}
+
 const char* ItemName(int item, bool translated) {
   if (item < 0 || item >= kWashItemCount) return "";
   return translated ? LibTranslate(kWashItems[item].name, 1) : kWashItems[item].name;

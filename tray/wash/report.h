@@ -30,11 +30,17 @@ struct WashTarget {
 };
 
 struct WashReport {
-  bool preview;                        // only look: nothing is deleted, the browser is not asked
+  bool preview = false;                // only look: nothing is deleted, the browser is not asked
   std::vector<WashTarget> targets;
   std::vector<std::string> leftFiles;  // the files left (at most kLeftFilesKept of them)
+  // Without the rights for the restart list: whether the warning was shown, and
+  // the locked files that could not be set up (the first kNotScheduledNamed named).
+  bool rightsWarned = false;
+  unsigned notScheduled = 0;
+  std::vector<std::string> notScheduledFiles;
 };
 constexpr size_t kLeftFilesKept = 1000;
+constexpr size_t kNotScheduledNamed = 3;
 
 struct WashTotals {
   unsigned files, scheduled, left, entries, leftAlone;
@@ -65,6 +71,15 @@ void FormatBytes(unsigned long long bytes, char* out, size_t cap);
 void ReportLines(const WashReport& report, char* out, size_t cap);
 // The sentence that names the first folder left alone and why; false when none was.
 bool LeftAloneSentence(const WashReport& report, char* out, size_t cap);
+// The permission warning of the restart list: true when it is to be shown now
+// (the first time in this thread's report, or always without one).
+bool FirstRightsWarning();
+// A locked file that could not be set up for the restart for want of rights is
+// kept for one report at the end (true), when this thread has a report; false:
+// the caller reports it at once.
+bool KeepNotScheduled(const char* path);
+// That report: how many, and the first of them; false when there were none.
+bool NotScheduledSentence(const WashReport& report, char* out, size_t cap);
 // This thread's reports are written, not shown: no message box (an unattended wash).
 void SetQuietReports(bool quiet);
 bool QuietReports();

@@ -13,6 +13,8 @@ namespace {
 constexpr int IDC_WASHBUTTON = 1175;
 constexpr int kSummaryChars = 520;
 constexpr int kReportChars = 2000;  // the counts, a file left and a folder left alone with the reason
+// The locked files not set up for the restart: the count and the first few paths.
+constexpr int kLockedChars = 2000;
 constexpr const char* kWashLockName = "QvToolbarWash";
 // The deepest folder walk a 520-character path allows is about 260 levels of
 // about 3 KB of stack each (the walk's frames), and a report box at its end
@@ -73,14 +75,20 @@ void SummaryFirstLine(bool leftAlone, char* text, size_t cap) {
   }
 }
 
-// The summary: the first line, then what the run did, counted by the run itself.
+// The summary: the first line, then what the run did, counted by the run itself,
+// and the locked files it could not set up for the restart for want of rights.
 void ShowSummary(const WashReport& report) {
-  char text[kSummaryChars + kReportChars] = {};
+  char text[kSummaryChars + kReportChars + kLockedChars] = {};
   SummaryFirstLine(TotalsOf(report).leftAlone > 0, text, sizeof text);
   size_t used = strlen(text);
   snprintf(text + used, sizeof text - used, "%s", "\r\n\r\n");
   used = strlen(text);
   ReportLines(report, text + used, sizeof text - used);
+  char locked[kLockedChars];
+  if (NotScheduledSentence(report, locked, sizeof locked)) {
+    used = strlen(text);
+    snprintf(text + used, sizeof text - used, "\r\n\r\n%s", locked);
+  }
   MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_ICONINFORMATION);
 }
 
@@ -136,7 +144,7 @@ DWORD WINAPI WashThreadProc(void*) {
   ResetWashCounts();
   HANDLE lock = TakeWashLock();
   if (!lock) ShowWashRunning();  // an unattended wash of another program holds it
-  WashReport report{false, {}, {}};
+  WashReport report;
   SetActiveReport(&report);
   bool stopped = !lock;
   for (int i = 0; i < kWashItemCount && !stopped; ++i) {

@@ -80,7 +80,8 @@ int ExitCodeOf(const WashReport& report) {
 }
 
 int UnattendedWash(bool preview, const wchar_t* logPath) {
-  WashReport report{preview, {}, {}};
+  WashReport report;
+  report.preview = preview;
   const char* note = nullptr;
   HANDLE lock = nullptr;
   int code;

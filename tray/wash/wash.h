@@ -49,6 +49,11 @@ void ShowWashRunning();
 // A run's error, warning and locked-file counts back at zero, as a run starts.
 void ResetWashCounts();
 
+// The Wash page's immediate clearing of items (indexes into kWashItems) on this
+// thread, holding the wash lock, with a report of its own; a beep at its end, or
+// one box with what it left.
+void ClearItemsNow(const int* items, size_t count);
+
 // The run: asks, then clears the ticked items on a worker thread.
 void StartWash();
 DWORD WINAPI WashThreadProc(void* unused);

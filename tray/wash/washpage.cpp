@@ -2,6 +2,7 @@
 // and per group that clears at once, the run's start and stop button, the File
 // Delete Options dialog and the family's separate cleaning tool.
 #include <cstdio>
+#include <cstring>
 
 #include "tray/pages.h"
 #include "tray/qvtoolbar.h"
@@ -76,10 +77,16 @@ bool Confirmed(const char* question) {
          IDOK;
 }
 
-// The end of a single clearing: a beep, or the folder it left alone.
+// The end of a single clearing: a beep, or one box with the folder it left alone
+// and the locked files it could not set up for the restart for want of rights.
 void Done(const WashReport& report) {
-  char text[1000];
-  if (!LeftAloneSentence(report, text, sizeof text)) {
+  char text[3000] = {}, part[2000];
+  if (LeftAloneSentence(report, part, sizeof part)) snprintf(text, sizeof text, "%s", part);
+  if (NotScheduledSentence(report, part, sizeof part)) {
+    size_t used = strlen(text);
+    snprintf(text + used, sizeof text - used, "%s%s", used ? "\r\n\r\n" : "", part);
+  }
+  if (!text[0]) {
     MessageBeep(MB_ICONASTERISK);
     return;
   }
@@ -111,14 +118,15 @@ INT_PTR OnInitDialog(HWND page) {
   return 0;
 }
 
-// Clears items at once on this thread, holding the wash lock, with a report of its own.
-void ClearNow(const int* items, size_t count) {
+}  // namespace
+
+void ClearItemsNow(const int* items, size_t count) {
   HANDLE lock = TakeWashLock();
   if (!lock) {
     ShowWashRunning();
     return;
   }
-  WashReport report{false, {}, {}};
+  WashReport report;
   SetActiveReport(&report);
   for (size_t i = 0; i < count; ++i) {
     SetActiveItem(items[i]);
@@ -128,6 +136,8 @@ void ClearNow(const int* items, size_t count) {
   ReleaseWashLock(lock);
   Done(report);
 }
+
+namespace {
 
 int IndexOf(const WashItem* item) { return static_cast<int>(item - kWashItems); }
 
@@ -140,12 +150,12 @@ void ClearGroup(HWND page, const int* boxes, size_t count, const char* question)
     const WashItem* item = ItemOfBox(boxes[i]);
     if (item && CheckedValue(page, boxes[i])) items[n++] = IndexOf(item);
   }
-  ClearNow(items, n);
+  ClearItemsNow(items, n);
 }
 
 void ClearOne(int item) {
   if (!Confirmed(LIB_TEXT("Are you sure?"))) return;
-  ClearNow(&item, 1);
+  ClearItemsNow(&item, 1);
 }
 
 void WashOrStop(HWND page) {
