@@ -52,8 +52,11 @@ void OptionsSave(HWND dialog) {
   int hotkey = static_cast<int>(SendDlgItemMessageA(dialog, IDC_OPT_HOTKEY, HKM_GETHOTKEY, 0, 0)) & 0xFFFF;
   LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralHotkey", hotkey);
   if (!LibAppWindow || !IsWindow(LibAppWindow)) return;
-  if (!RegisterSettingsHotkey(LibAppWindow))
-    ShowErrorText(LibTranslate("The hotkey cannot be used: another program may have taken it.", 0));
+  if (!RegisterSettingsHotkey(LibAppWindow)) {
+    char text[600];
+    SettingsHotkeyTakenText(text, sizeof text);
+    ShowErrorText(text);
+  }
   if (tray != trayWas) PostMessageA(LibAppWindow, kRestoreTray, 0, 0);
   bool flyingOpen = LibFlyingIconWindow && IsWindow(LibFlyingIconWindow);
   if (!flying && flyingOpen) PostMessageA(LibFlyingIconWindow, WM_COMMAND, LIB_IDM_CLOSEFLYINGICON, 0);
