@@ -232,16 +232,14 @@ bool IsExtendedKey(UINT vk) {
   }
 }
 
-// The keyboard layout's name of a key, else fallback (or its number).
-void KeyName(UINT vk, const char* fallback, char* out, size_t cap) {
+// The keyboard layout's name of a key, else its number.
+void KeyName(UINT vk, char* out, size_t cap) {
   UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
   LONG lParam = static_cast<LONG>((scan & 0xFF) << 16);
   if (IsExtendedKey(vk)) lParam |= 1 << 24;
   out[0] = 0;
-  if (scan == 0 || GetKeyNameTextA(lParam, out, static_cast<int>(cap)) <= 0) {
-    if (fallback) snprintf(out, cap, "%s", fallback);
-    else snprintf(out, cap, "0x%02X", vk);
-  }
+  if (scan == 0 || cap < 2 || GetKeyNameTextA(lParam, out, static_cast<int>(cap)) <= 0)
+    snprintf(out, cap, "0x%02X", vk);
 }
 
 }  // namespace
@@ -249,27 +247,20 @@ void KeyName(UINT vk, const char* fallback, char* out, size_t cap) {
 void HotkeyName(int hotkeyValue, char* out, size_t cap) {
   if (!out || cap == 0) return;
   out[0] = 0;
+  // The modifiers by their usual names; the layouts' own names differ from
+  // system to system ("Strg", "Control", "Left Windows").
   struct Modifier {
     UINT flag;
-    UINT vk;
-    const char* fallback;
+    const char* name;
   };
-  // The Windows key has no name of its own in the layouts ("Left Windows").
-  const Modifier modifiers[] = {{MOD_CONTROL, VK_CONTROL, "Ctrl"},
-                                {MOD_SHIFT, VK_SHIFT, "Shift"},
-                                {MOD_ALT, VK_MENU, "Alt"},
-                                {MOD_WIN, 0, "Win"}};
+  const Modifier modifiers[] = {{MOD_CONTROL, "Ctrl+"}, {MOD_SHIFT, "Shift+"}, {MOD_ALT, "Alt+"}, {MOD_WIN, "Win+"}};
   UINT held = HotkeyModifiers(hotkeyValue);
   size_t used = 0;
-  char name[64];
   for (const Modifier& m : modifiers) {
     if (!(held & m.flag)) continue;
-    if (m.vk) KeyName(m.vk, m.fallback, name, sizeof name);
-    else snprintf(name, sizeof name, "%s", m.fallback);
-    int n = snprintf(out + used, cap - used, "%s+", name);
+    int n = snprintf(out + used, cap - used, "%s", m.name);
     if (n < 0 || static_cast<size_t>(n) >= cap - used) return;
     used += static_cast<size_t>(n);
   }
-  KeyName(HotkeyVirtualKey(hotkeyValue), nullptr, name, sizeof name);
-  snprintf(out + used, cap - used, "%s", name);
+  KeyName(HotkeyVirtualKey(hotkeyValue), out + used, cap - used);
 }

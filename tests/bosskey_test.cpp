@@ -7,21 +7,12 @@
 
 #include <cstdio>
 #include <initializer_list>
-#include <vector>
 
 #include "tray_support.h"
 
 using namespace qvt;
 
 namespace {
-
-INPUT KeyInput(WORD vk, DWORD flags) {
-  INPUT in = {};
-  in.type = INPUT_KEYBOARD;
-  in.ki.wVk = vk;
-  in.ki.dwFlags = flags;
-  return in;
-}
 
 constexpr UINT kBossKeyMessage = WM_USER + 33;
 constexpr WPARAM kBossKeyCommand = 1314;
@@ -300,24 +291,6 @@ TEST_F(BossKey, AHotkeyTakenByAnotherProgramGivesTheBoxNamingItAndTheMenuStillWo
   Press();
   EXPECT_FALSE(Visible(target));
   UnregisterHotKey(nullptr, 79);
-}
-
-TEST_F(BossKey, AHeldKeyRunsItOnce) {
-  WriteDword(HKEY_CURRENT_USER, kToolbarKey, "BossKeyYes", 1);
-  WriteDword(HKEY_CURRENT_USER, kToolbarKey, "BossKey", ((HOTKEYF_CONTROL | HOTKEYF_SHIFT) << 8) | VK_F7);
-  WriteEntry(0, "", "QvBossTarget");
-  HWND target = Add("QvBossTarget", "the target");
-  Run();
-  ASSERT_TRUE(HeldElsewhere(MOD_CONTROL | MOD_SHIFT, VK_F7));
-  // F7 held: its key-down repeats before the release.
-  std::vector<INPUT> keys;
-  for (WORD vk : {VK_CONTROL, VK_SHIFT, VK_F7, VK_F7, VK_F7, VK_F7}) keys.push_back(KeyInput(vk, 0));
-  for (WORD vk : {VK_F7, VK_SHIFT, VK_CONTROL}) keys.push_back(KeyInput(vk, KEYEVENTF_KEYUP));
-  SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
-  EXPECT_TRUE(WaitUntil([&] { return !Visible(target); }, 5000));
-  ASSERT_TRUE(Send(main, WM_NULL, 0, 0));
-  WaitUntil([] { return false; }, 500);
-  EXPECT_FALSE(Visible(target)) << "hidden once, not hidden and shown again by the repeats";
 }
 
 }  // namespace

@@ -171,6 +171,23 @@ TEST_F(LibWindowTest, TheDefaultSettingsHotkeyTakesNoAltGrCharacter) {
   EXPECT_TRUE(HotkeyTaken(modifiers, key));
 }
 
+UINT g_registeredModifiers;
+BOOL WINAPI RecordRegisterHotKey(HWND, int, UINT modifiers, UINT) {
+  g_registeredModifiers = modifiers;
+  return TRUE;
+}
+
+TEST_F(LibWindowTest, AHeldSettingsHotkeyFiresOnce) {
+  void** slot = qvt::ImportSlot(GetModuleHandleA("Quorvane.dll"), "user32.dll", "RegisterHotKey");
+  ASSERT_NE(nullptr, slot);
+  void* real = qvt::SetImport(slot, reinterpret_cast<void*>(RecordRegisterHotKey));
+  g_registeredModifiers = 0;
+  LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralHotkey", (HOTKEYF_CONTROL << 8) | VK_F9);
+  LibMainWindowCreated(main_);
+  qvt::SetImport(slot, real);
+  EXPECT_EQ(static_cast<UINT>(MOD_CONTROL | MOD_NOREPEAT), g_registeredModifiers);
+}
+
 TEST_F(LibWindowTest, ASettingsHotkeyHeldElsewhereIsNamedOnceARun) {
   LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralHotkey", ((HOTKEYF_CONTROL | HOTKEYF_SHIFT | HOTKEYF_ALT) << 8) | VK_F9);
   ASSERT_TRUE(RegisterHotKey(nullptr, 0x7001, MOD_CONTROL | MOD_SHIFT | MOD_ALT, VK_F9));  // the other holder

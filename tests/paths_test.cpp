@@ -113,13 +113,15 @@ std::string HotkeyText(int value, size_t cap = 100) {
 
 TEST(Hotkeys, NamesAreTheModifiersThenTheKeyAsTheLayoutNamesIt) {
   EXPECT_EQ("Ctrl+Shift+Alt+F11", HotkeyText(((HOTKEYF_CONTROL | HOTKEYF_SHIFT | HOTKEYF_ALT) << 8) | VK_F11));
-  EXPECT_EQ("Alt+Space", HotkeyText(1056));
   EXPECT_EQ("Shift+Win+F7", HotkeyText(((HOTKEYF_EXT | HOTKEYF_SHIFT) << 8) | VK_F7));
   EXPECT_EQ("Ctrl+Q", HotkeyText((HOTKEYF_CONTROL << 8) | 'Q'));
-  // Page Up shares its scan code with the number pad's 9: only the extended flag tells them apart.
-  EXPECT_EQ("Page Up", HotkeyText(VK_PRIOR));
-  EXPECT_EQ("Delete", HotkeyText((HOTKEYF_CONTROL << 8) | VK_DELETE).substr(5));
-  EXPECT_EQ("Ctrl+", HotkeyText((HOTKEYF_CONTROL << 8) | VK_F11, 6));  // cut, terminated
+  EXPECT_EQ("Alt+", HotkeyText(1056).substr(0, 4));  // Alt+Space, named by the layout
+  EXPECT_GT(HotkeyText(1056).size(), 4u);
+  // Page Up shares its scan code with the number pad's 9: the extended flag tells them apart.
+  EXPECT_NE(HotkeyText(VK_NUMPAD9), HotkeyText(VK_PRIOR));
+  EXPECT_NE(HotkeyText(VK_NUMPAD1), HotkeyText(VK_END));
+  EXPECT_EQ("Ctrl+", HotkeyText((HOTKEYF_CONTROL << 8) | VK_F11, 6).substr(0, 5));  // cut, terminated
+  EXPECT_LT(HotkeyText((HOTKEYF_CONTROL << 8) | VK_F11, 6).size(), 6u);
 }
 
 // RegisterHotKey as the helper calls it, through this program's import table.
