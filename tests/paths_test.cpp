@@ -117,11 +117,44 @@ TEST(Hotkeys, NamesAreTheModifiersThenTheKeyAsTheLayoutNamesIt) {
   EXPECT_EQ("Ctrl+Q", HotkeyText((HOTKEYF_CONTROL << 8) | 'Q'));
   EXPECT_EQ("Alt+", HotkeyText(1056).substr(0, 4));  // Alt+Space, named by the layout
   EXPECT_GT(HotkeyText(1056).size(), 4u);
-  // Page Up shares its scan code with the number pad's 9: the extended flag tells them apart.
-  EXPECT_NE(HotkeyText(VK_NUMPAD9), HotkeyText(VK_PRIOR));
-  EXPECT_NE(HotkeyText(VK_NUMPAD1), HotkeyText(VK_END));
   EXPECT_EQ("Ctrl+", HotkeyText((HOTKEYF_CONTROL << 8) | VK_F11, 6).substr(0, 5));  // cut, terminated
   EXPECT_LT(HotkeyText((HOTKEYF_CONTROL << 8) | VK_F11, 6).size(), 6u);
+}
+
+// GetKeyNameText as the helper calls it.
+std::vector<LONG> g_keyNameRequests;
+int WINAPI RecordKeyName(LONG lParam, LPSTR out, int cap) {
+  g_keyNameRequests.push_back(lParam);
+  return snprintf(out, static_cast<size_t>(cap), "key");
+}
+
+// Page Up shares its scan code with the number pad's 9, Delete with its decimal
+// point: only the extended flag tells them apart (Wine names them apart without it).
+TEST(Hotkeys, KeysBesideTheNumberPadAreAskedForAsExtended) {
+  void** slot = qvt::ImportSlot(GetModuleHandleA(nullptr), "user32.dll", "GetKeyNameTextA");
+  ASSERT_NE(nullptr, slot);
+  void* real = qvt::SetImport(slot, reinterpret_cast<void*>(RecordKeyName));
+  struct Asked {
+    int key;
+    bool extended;
+    std::vector<LONG> requests;
+  };
+  Asked asked[] = {{VK_PRIOR, true, {}}, {VK_NUMPAD9, false, {}}, {VK_DELETE, true, {}},
+                   {VK_DECIMAL, false, {}}, {VK_F11, false, {}}};
+  for (Asked& a : asked) {
+    g_keyNameRequests.clear();
+    HotkeyText(a.key);
+    a.requests = g_keyNameRequests;
+  }
+  qvt::SetImport(slot, real);
+  const LONG extendedFlag = 1 << 24;
+  for (const Asked& a : asked) {
+    // (A key without a scan code here is named by its number, without asking.)
+    if (a.extended) {
+      ASSERT_EQ(1u, a.requests.size()) << a.key;
+    }
+    for (LONG lParam : a.requests) EXPECT_EQ(a.extended, (lParam & extendedFlag) != 0) << a.key;
+  }
 }
 
 // RegisterHotKey as the helper calls it, through this program's import table.
