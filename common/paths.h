@@ -82,6 +82,7 @@ UINT HotkeyVirtualKey(int hotkeyValue);
 // there it is registered without). Nonzero when registered; GetLastError tells why not.
 BOOL RegisterHotkeyValue(HWND window, int id, int hotkeyValue);
 
-// The name of a hotkey value as the keyboard's layout names its keys, modifiers
-// first: "Ctrl+Shift+Alt+F11". Cut to fit; out is always terminated.
+// The name of a hotkey value: the modifiers by their usual names, then the key
+// as the keyboard layout names it ("Ctrl+Shift+Alt+F11"). Cut to fit; out is
+// always terminated.
 void HotkeyName(int hotkeyValue, char* out, size_t cap);

@@ -35,9 +35,7 @@ void OptionsInit(HWND dialog) {
   SetCheck(dialog, IDC_OPT_FLYINGICON, LibReadSettingInt(HKEY_CURRENT_USER, "FlyingIcon") == 1);
   SetCheck(dialog, IDC_OPT_SILENT, LibReadSettingInt(HKEY_CURRENT_USER, "GeneralSilent") == 1);
   SetCheck(dialog, IDC_OPT_STARTUP, LibReadSettingInt(HKEY_CURRENT_USER, "GeneralStartup") != 0);
-  int hotkey = LibReadSettingInt(HKEY_CURRENT_USER, "GeneralHotkey");
-  if (hotkey <= 0 || (hotkey & 0xFF) == 0) hotkey = kDefaultSettingsHotkey;
-  SendDlgItemMessageA(dialog, IDC_OPT_HOTKEY, HKM_SETHOTKEY, hotkey & 0xFFFF, 0);
+  SendDlgItemMessageA(dialog, IDC_OPT_HOTKEY, HKM_SETHOTKEY, SettingsHotkeyValue() & 0xFFFF, 0);
 }
 
 // Applies what changed at once: tray icon, floating icon and the hotkey.

@@ -87,19 +87,20 @@ HICON LoadProgramIcon(int width, int height, bool shared) {
   return icon;
 }
 
+int SettingsHotkeyValue() {
+  int value = LibReadSettingInt(HKEY_CURRENT_USER, "GeneralHotkey");
+  return (value <= 0 || (value & 0xFF) == 0) ? kDefaultSettingsHotkey : value;
+}
+
 bool RegisterSettingsHotkey(HWND window) {
   if (!window || !IsWindow(window)) return false;
   UnregisterHotKey(window, LIB_HOTKEY_SETTINGS);
-  int value = LibReadSettingInt(HKEY_CURRENT_USER, "GeneralHotkey");
-  if (value <= 0 || (value & 0xFF) == 0) value = kDefaultSettingsHotkey;
-  return RegisterHotkeyValue(window, LIB_HOTKEY_SETTINGS, value) != 0;
+  return RegisterHotkeyValue(window, LIB_HOTKEY_SETTINGS, SettingsHotkeyValue()) != 0;
 }
 
 void SettingsHotkeyTakenText(char* out, size_t size) {
-  int value = LibReadSettingInt(HKEY_CURRENT_USER, "GeneralHotkey");
-  if (value <= 0 || (value & 0xFF) == 0) value = kDefaultSettingsHotkey;
   char key[100];
-  HotkeyName(value, key, sizeof key);
+  HotkeyName(SettingsHotkeyValue(), key, sizeof key);
   char purpose[200];
   CopyText(purpose, sizeof purpose, LibTranslate("the settings window", 0));
   snprintf(out, size,
@@ -221,7 +222,6 @@ int LibCreateMainWindow(HINSTANCE instance, int showCommand) {
 }
 
 void LibMainWindowCreated(HWND window) {
-  AllowTaskbarCreated(window);
   if (RegisterSettingsHotkey(window) || g_settingsHotkeyReported) return;
   // Said once a run: the key stays taken until the user chooses another.
   g_settingsHotkeyReported = true;

@@ -58,6 +58,8 @@ void ShowErrorText(const char* text);
 // Icon resource n + 20 of the program, falling back to the library's own icon;
 // a shared icon must not be destroyed.
 HICON LoadProgramIcon(int width, int height, bool shared);
+// The settings window's hotkey: the setting "GeneralHotkey", or the default.
+int SettingsHotkeyValue();
 // (Re-)registers hotkey 3333 on window from the setting "GeneralHotkey"; true when registered.
 bool RegisterSettingsHotkey(HWND window);
 // The error text for a settings hotkey that another program holds, translated.
@@ -78,8 +80,6 @@ void ReloadLanguage();
 // Tray icon (tray.cpp): the shell's restart and changes of the icon size as they
 // reach the main window; true when the message was the shell's restart.
 bool TrayWindowMessage(HWND window, UINT message, WPARAM wParam);
-// Lets the shell's restart message through to the window from an unelevated shell.
-void AllowTaskbarCreated(HWND window);
 
 // Tooltip table (pages.cpp).
 void PagesShutdown();

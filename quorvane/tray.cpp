@@ -48,8 +48,7 @@ UINT TaskbarCreatedMessage() {
 
 int SmallIconSize() { return GetSystemMetrics(SM_CXSMICON); }
 
-// Loads the icon at the small-icon size of now, the one shown before kept until
-// the shell has the new one.
+// Loads the icon at the small-icon size of now (the system's DPI), and keeps that size.
 HICON LoadTrayIcon() {
   g_tray.iconSize = SmallIconSize();
   return LoadProgramIcon(g_tray.iconSize, GetSystemMetrics(SM_CYSMICON), false);
@@ -83,8 +82,7 @@ bool AddOrRetry(bool retry) {
     StopRetry();
     return true;
   }
-  if (!g_tray.retryStart) g_tray.retryStart = GetTickCount();
-  if (!g_tray.retryStart) g_tray.retryStart = 1;
+  if (!g_tray.retryStart) g_tray.retryStart = GetTickCount() | 1;  // nonzero while retrying
   SetTimer(g_tray.window, kRetryTimer, kRetryMs, RetryTrayIcon);
   return false;
 }
@@ -97,6 +95,25 @@ void RefreshTrayIconSize() {
   g_tray.icon = LoadTrayIcon();
   if (!g_tray.retryStart) NotifyTray(NIM_MODIFY);
   if (old) DestroyIcon(old);
+}
+
+// An elevated program does not get messages from the unelevated shell unless it
+// lets them through: the shell's restart message is let through to the window.
+void AllowTaskbarCreated(HWND window) {
+  using FilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  using FilterFn = BOOL(WINAPI*)(UINT, DWORD);
+  constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD for the older call
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  if (!user32 || !window) return;
+  auto filterEx = reinterpret_cast<FilterExFn>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));  // Windows 7
+  if (filterEx) {
+    filterEx(window, TaskbarCreatedMessage(), kAllow, nullptr);
+    return;
+  }
+  auto filter = reinterpret_cast<FilterFn>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter")));  // Vista
+  if (filter) filter(TaskbarCreatedMessage(), kAllow);
 }
 
 void TranslateMenu(HMENU menu) {
@@ -160,24 +177,6 @@ bool TrayWindowMessage(HWND window, UINT message, WPARAM) {
   return true;
 }
 
-void AllowTaskbarCreated(HWND window) {
-  // An elevated program does not get messages from the unelevated shell unless
-  // it lets them through.
-  using FilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  using FilterFn = BOOL(WINAPI*)(UINT, DWORD);
-  constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD for the older call
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  if (!user32 || !window) return;
-  auto filterEx = reinterpret_cast<FilterExFn>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));  // Windows 7
-  if (filterEx) {
-    filterEx(window, TaskbarCreatedMessage(), kAllow, nullptr);
-    return;
-  }
-  auto filter = reinterpret_cast<FilterFn>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter")));  // Vista
-  if (filter) filter(TaskbarCreatedMessage(), kAllow);
-}
 
 }  // namespace qv
 
