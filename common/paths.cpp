@@ -206,3 +206,61 @@ UINT HotkeyModifiers(int hotkeyValue) {
 }
 
 UINT HotkeyVirtualKey(int hotkeyValue) { return static_cast<UINT>(hotkeyValue) & 0xFF; }
+
+BOOL RegisterHotkeyValue(HWND window, int id, int hotkeyValue) {
+  constexpr UINT kNoRepeat = 0x4000;  // MOD_NOREPEAT
+  UINT modifiers = HotkeyModifiers(hotkeyValue);
+  UINT key = HotkeyVirtualKey(hotkeyValue);
+  if (RegisterHotKey(window, id, modifiers | kNoRepeat, key)) return TRUE;
+  return RegisterHotKey(window, id, modifiers, key);
+}
+
+namespace {
+
+// Keys whose scan code GetKeyNameText must be told is extended: without the flag
+// it names the number-pad key of the same scan code ("Num 9" for Page Up).
+bool IsExtendedKey(UINT vk) {
+  switch (vk) {
+    case VK_PRIOR: case VK_NEXT: case VK_END: case VK_HOME:
+    case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN:
+    case VK_INSERT: case VK_DELETE: case VK_DIVIDE: case VK_NUMLOCK:
+    case VK_SNAPSHOT: case VK_CANCEL: case VK_LWIN: case VK_RWIN: case VK_APPS:
+    case VK_RCONTROL: case VK_RMENU:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The keyboard layout's name of a key, else its number.
+void KeyName(UINT vk, char* out, size_t cap) {
+  UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
+  LONG lParam = static_cast<LONG>((scan & 0xFF) << 16);
+  if (IsExtendedKey(vk)) lParam |= 1 << 24;
+  out[0] = 0;
+  if (scan == 0 || cap < 2 || GetKeyNameTextA(lParam, out, static_cast<int>(cap)) <= 0)
+    snprintf(out, cap, "0x%02X", vk);
+}
+
+}  // namespace
+
+void HotkeyName(int hotkeyValue, char* out, size_t cap) {
+  if (!out || cap == 0) return;
+  out[0] = 0;
+  // The modifiers by their usual names; the layouts' own names differ from
+  // system to system ("Strg", "Control", "Left Windows").
+  struct Modifier {
+    UINT flag;
+    const char* name;
+  };
+  const Modifier modifiers[] = {{MOD_CONTROL, "Ctrl+"}, {MOD_SHIFT, "Shift+"}, {MOD_ALT, "Alt+"}, {MOD_WIN, "Win+"}};
+  UINT held = HotkeyModifiers(hotkeyValue);
+  size_t used = 0;
+  for (const Modifier& m : modifiers) {
+    if (!(held & m.flag)) continue;
+    int n = snprintf(out + used, cap - used, "%s", m.name);
+    if (n < 0 || static_cast<size_t>(n) >= cap - used) return;
+    used += static_cast<size_t>(n);
+  }
+  KeyName(HotkeyVirtualKey(hotkeyValue), out + used, cap - used);
+}

@@ -76,3 +76,13 @@ bool LiteralPath(const char* path, char* out, size_t cap);
 // extended-key flag to the Windows key.
 UINT HotkeyModifiers(int hotkeyValue);
 UINT HotkeyVirtualKey(int hotkeyValue);
+
+// Registers the hotkey value on window as id, so that a held key fires it once
+// (MOD_NOREPEAT; the systems that do not know that flag, Vista, refuse it, and
+// there it is registered without). Nonzero when registered; GetLastError tells why not.
+BOOL RegisterHotkeyValue(HWND window, int id, int hotkeyValue);
+
+// The name of a hotkey value: the modifiers by their usual names, then the key
+// as the keyboard layout names it ("Ctrl+Shift+Alt+F11"). Cut to fit; out is
+// always terminated.
+void HotkeyName(int hotkeyValue, char* out, size_t cap);

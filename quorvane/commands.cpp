@@ -35,9 +35,7 @@ void OptionsInit(HWND dialog) {
   SetCheck(dialog, IDC_OPT_FLYINGICON, LibReadSettingInt(HKEY_CURRENT_USER, "FlyingIcon") == 1);
   SetCheck(dialog, IDC_OPT_SILENT, LibReadSettingInt(HKEY_CURRENT_USER, "GeneralSilent") == 1);
   SetCheck(dialog, IDC_OPT_STARTUP, LibReadSettingInt(HKEY_CURRENT_USER, "GeneralStartup") != 0);
-  int hotkey = LibReadSettingInt(HKEY_CURRENT_USER, "GeneralHotkey");
-  if (hotkey <= 0 || (hotkey & 0xFF) == 0) hotkey = kDefaultSettingsHotkey;
-  SendDlgItemMessageA(dialog, IDC_OPT_HOTKEY, HKM_SETHOTKEY, hotkey & 0xFFFF, 0);
+  SendDlgItemMessageA(dialog, IDC_OPT_HOTKEY, HKM_SETHOTKEY, SettingsHotkeyValue() & 0xFFFF, 0);
 }
 
 // Applies what changed at once: tray icon, floating icon and the hotkey.
@@ -52,8 +50,11 @@ void OptionsSave(HWND dialog) {
   int hotkey = static_cast<int>(SendDlgItemMessageA(dialog, IDC_OPT_HOTKEY, HKM_GETHOTKEY, 0, 0)) & 0xFFFF;
   LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralHotkey", hotkey);
   if (!LibAppWindow || !IsWindow(LibAppWindow)) return;
-  if (!RegisterSettingsHotkey(LibAppWindow))
-    ShowErrorText(LibTranslate("The hotkey cannot be used: another program may have taken it.", 0));
+  if (!RegisterSettingsHotkey(LibAppWindow)) {
+    char text[600];
+    SettingsHotkeyTakenText(text, sizeof text);
+    ShowErrorText(text);
+  }
   if (tray != trayWas) PostMessageA(LibAppWindow, kRestoreTray, 0, 0);
   bool flyingOpen = LibFlyingIconWindow && IsWindow(LibFlyingIconWindow);
   if (!flying && flyingOpen) PostMessageA(LibFlyingIconWindow, WM_COMMAND, LIB_IDM_CLOSEFLYINGICON, 0);

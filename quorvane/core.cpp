@@ -26,7 +26,7 @@ namespace qv {
 Identity g_identity = {};
 
 namespace {
-UINT g_taskbarCreated = 0;  // the shell's "TaskbarCreated" message
+bool g_settingsHotkeyReported = false;  // the start's error box about it was shown
 }
 
 void CopyText(char* dst, size_t size, const char* src) {
@@ -87,12 +87,26 @@ HICON LoadProgramIcon(int width, int height, bool shared) {
   return icon;
 }
 
+int SettingsHotkeyValue() {
+  int value = LibReadSettingInt(HKEY_CURRENT_USER, "GeneralHotkey");
+  return (value <= 0 || (value & 0xFF) == 0) ? kDefaultSettingsHotkey : value;
+}
+
 bool RegisterSettingsHotkey(HWND window) {
   if (!window || !IsWindow(window)) return false;
   UnregisterHotKey(window, LIB_HOTKEY_SETTINGS);
-  int value = LibReadSettingInt(HKEY_CURRENT_USER, "GeneralHotkey");
-  if (value <= 0 || (value & 0xFF) == 0) value = kDefaultSettingsHotkey;
-  return RegisterHotKey(window, LIB_HOTKEY_SETTINGS, HotkeyModifiers(value), HotkeyVirtualKey(value)) != 0;
+  return RegisterHotkeyValue(window, LIB_HOTKEY_SETTINGS, SettingsHotkeyValue()) != 0;
+}
+
+void SettingsHotkeyTakenText(char* out, size_t size) {
+  char key[100];
+  HotkeyName(SettingsHotkeyValue(), key, sizeof key);
+  char purpose[200];
+  CopyText(purpose, sizeof purpose, LibTranslate("the settings window", 0));
+  snprintf(out, size,
+           LibTranslate("Cannot register the hotkey %s for %s: another program is already using that key combination.",
+                        LIB_TRANSLATE_FORMAT),
+           key, purpose);
 }
 
 INT_PTR OpenWithShell(HWND owner, const char* target) {
@@ -208,8 +222,12 @@ int LibCreateMainWindow(HINSTANCE instance, int showCommand) {
 }
 
 void LibMainWindowCreated(HWND window) {
-  g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-  RegisterSettingsHotkey(window);
+  if (RegisterSettingsHotkey(window) || g_settingsHotkeyReported) return;
+  // Said once a run: the key stays taken until the user chooses another.
+  g_settingsHotkeyReported = true;
+  char text[600];
+  SettingsHotkeyTakenText(text, sizeof text);
+  ShowErrorText(text);
 }
 
 void LibMainWindowDestroyed(HWND window) {
@@ -225,10 +243,7 @@ LRESULT LibDefMainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     DestroyWindow(window);
     return 0;
   }
-  if (g_taskbarCreated && message == g_taskbarCreated) {
-    ReAddTrayIcon();
-    return 0;
-  }
+  if (TrayWindowMessage(window, message, wParam)) return 0;
   return DefWindowProcA(window, message, wParam, lParam);
 }
 

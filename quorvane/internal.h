@@ -34,8 +34,12 @@ extern Identity g_identity;
 
 // The family's machine-wide key under HKEY_LOCAL_MACHINE.
 constexpr const char* kFamilyKey = "Software\\Quorvane\\Quorvanes";
-// Default hotkey of the settings window: Ctrl+Alt+Q as a hotkey-control value.
-constexpr int kDefaultSettingsHotkey = ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | 'Q';
+// Default hotkey of the settings window, as a hotkey-control value:
+// Ctrl+Shift+Alt+F11. Windows reports AltGr as Ctrl+Alt, so a Ctrl+Alt letter
+// would take a character from AltGr keyboards (Ctrl+Alt+Q is "@" on German ones),
+// and AltGr+Shift gives characters too (US-International): only a function key is
+// safe. F12 is kept for debuggers and the Windows key for the system.
+constexpr int kDefaultSettingsHotkey = ((HOTKEYF_CONTROL | HOTKEYF_SHIFT | HOTKEYF_ALT) << 8) | VK_F11;
 
 // Copies src (null = "") into dst of size bytes, always terminated, cut when longer.
 void CopyText(char* dst, size_t size, const char* src);
@@ -54,8 +58,12 @@ void ShowErrorText(const char* text);
 // Icon resource n + 20 of the program, falling back to the library's own icon;
 // a shared icon must not be destroyed.
 HICON LoadProgramIcon(int width, int height, bool shared);
+// The settings window's hotkey: the setting "GeneralHotkey", or the default.
+int SettingsHotkeyValue();
 // (Re-)registers hotkey 3333 on window from the setting "GeneralHotkey"; true when registered.
 bool RegisterSettingsHotkey(HWND window);
+// The error text for a settings hotkey that another program holds, translated.
+void SettingsHotkeyTakenText(char* out, size_t size);
 // Opens a document, folder or address with ShellExecute "open"; the ShellExecute result.
 INT_PTR OpenWithShell(HWND owner, const char* target);
 // Settings key of a settings root; false for roots without one.
@@ -69,8 +77,9 @@ void TranslationShutdown();
 void TranslationThreadDone();
 void ReloadLanguage();
 
-// Tray icon (tray.cpp): adds the icon again after the shell restarted.
-void ReAddTrayIcon();
+// Tray icon (tray.cpp): the shell's restart and changes of the icon size as they
+// reach the main window; true when the message was the shell's restart.
+bool TrayWindowMessage(HWND window, UINT message, WPARAM wParam);
 
 // Tooltip table (pages.cpp).
 void PagesShutdown();

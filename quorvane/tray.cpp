@@ -13,9 +13,18 @@ struct TrayState {
   HWND window;
   char tip[LIB_TRAYTIP_CHARS];
   HICON icon;
+  int iconSize;      // the small-icon size the icon was loaded at
   bool requested;
+  DWORD retryStart;  // tick count of the first failed add
 };
 TrayState g_tray = {};
+
+// While the taskbar is still starting (at logon) adding the icon fails, and no
+// "TaskbarCreated" may follow: the add is tried again every 2 s for two minutes.
+constexpr UINT_PTR kRetryTimer = 0x7152;  // on the icon's window; the programs' own timers have other ids
+constexpr UINT kRetryMs = 2000;
+constexpr DWORD kRetryForMs = 120000;
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED
 
 bool NotifyTray(DWORD action) {
   NOTIFYICONDATAA data = {};
@@ -29,6 +38,82 @@ bool NotifyTray(DWORD action) {
     CopyText(data.szTip, sizeof data.szTip, g_tray.tip);
   }
   return Shell_NotifyIconA(action, &data) != 0;
+}
+
+// The shell's message to every top-level window when its taskbar (re)starts.
+UINT TaskbarCreatedMessage() {
+  static UINT message = RegisterWindowMessageA("TaskbarCreated");
+  return message;
+}
+
+int SmallIconSize() { return GetSystemMetrics(SM_CXSMICON); }
+
+// Loads the icon at the small-icon size of now (the system's DPI), and keeps that size.
+HICON LoadTrayIcon() {
+  g_tray.iconSize = SmallIconSize();
+  return LoadProgramIcon(g_tray.iconSize, GetSystemMetrics(SM_CYSMICON), false);
+}
+
+void StopRetry() {
+  if (g_tray.window) KillTimer(g_tray.window, kRetryTimer);
+  g_tray.retryStart = 0;
+}
+
+// One add of the icon; a retry first tries NIM_MODIFY, since an add that timed
+// out while the shell was busy may have added the icon after all, and a second
+// NIM_ADD of the same icon fails.
+bool ShowTrayIcon(bool retry) {
+  if (retry && NotifyTray(NIM_MODIFY)) return true;
+  return NotifyTray(NIM_ADD);
+}
+
+VOID CALLBACK RetryTrayIcon(HWND window, UINT, UINT_PTR, DWORD) {
+  if (!g_tray.requested || window != g_tray.window) {
+    KillTimer(window, kRetryTimer);
+    return;
+  }
+  if (ShowTrayIcon(true) || GetTickCount() - g_tray.retryStart >= kRetryForMs) StopRetry();
+}
+
+// Adds the icon, or leaves it to the retry timer when the shell refuses it now.
+// The timer ends with the window (DestroyWindow ends its timers).
+bool AddOrRetry(bool retry) {
+  if (ShowTrayIcon(retry)) {
+    StopRetry();
+    return true;
+  }
+  if (!g_tray.retryStart) g_tray.retryStart = GetTickCount() | 1;  // nonzero while retrying
+  SetTimer(g_tray.window, kRetryTimer, kRetryMs, RetryTrayIcon);
+  return false;
+}
+
+// The small-icon size changed (another DPI, other icon metrics): the icon is
+// loaded anew at that size.
+void RefreshTrayIconSize() {
+  if (!g_tray.requested || !g_tray.window || SmallIconSize() == g_tray.iconSize) return;
+  HICON old = g_tray.icon;
+  g_tray.icon = LoadTrayIcon();
+  if (!g_tray.retryStart) NotifyTray(NIM_MODIFY);
+  if (old) DestroyIcon(old);
+}
+
+// An elevated program does not get messages from the unelevated shell unless it
+// lets them through: the shell's restart message is let through to the window.
+void AllowTaskbarCreated(HWND window) {
+  using FilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  using FilterFn = BOOL(WINAPI*)(UINT, DWORD);
+  constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD for the older call
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  if (!user32 || !window) return;
+  auto filterEx = reinterpret_cast<FilterExFn>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));  // Windows 7
+  if (filterEx) {
+    filterEx(window, TaskbarCreatedMessage(), kAllow, nullptr);
+    return;
+  }
+  auto filter = reinterpret_cast<FilterFn>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter")));  // Vista
+  if (filter) filter(TaskbarCreatedMessage(), kAllow);
 }
 
 void TranslateMenu(HMENU menu) {
@@ -75,9 +160,23 @@ void BringToFront(HWND window) {
 
 }  // namespace
 
-void ReAddTrayIcon() {
-  if (g_tray.requested && g_tray.window && IsWindow(g_tray.window)) NotifyTray(NIM_ADD);
+bool TrayWindowMessage(HWND window, UINT message, WPARAM) {
+  if (message == WM_SETTINGCHANGE || message == kDpiChanged) {
+    RefreshTrayIconSize();
+    return false;
+  }
+  if (message != TaskbarCreatedMessage()) return false;
+  // A new shell knows no icon: it is added anew, at the size of now.
+  if (g_tray.requested && g_tray.window == window && IsWindow(window)) {
+    HICON old = g_tray.icon;
+    g_tray.icon = LoadTrayIcon();
+    if (old) DestroyIcon(old);
+    StopRetry();  // two more minutes from now
+    AddOrRetry(false);
+  }
+  return true;
 }
+
 
 }  // namespace qv
 
@@ -86,19 +185,22 @@ using namespace qv;
 int LibAddTrayIcon(HWND window, const char* tip) {
   if (!window) return 0;
   // The icon already shown for this window only takes the new tip.
-  if (g_tray.requested && g_tray.window == window && g_tray.icon) {
+  if (g_tray.requested && g_tray.window == window && g_tray.icon && !g_tray.retryStart) {
     CopyText(g_tray.tip, sizeof g_tray.tip, tip);
     if (NotifyTray(NIM_MODIFY)) return 1;
   }
+  if (g_tray.window && g_tray.window != window) StopRetry();
   if (g_tray.icon) DestroyIcon(g_tray.icon);
   g_tray.window = window;
   CopyText(g_tray.tip, sizeof g_tray.tip, tip);  // at most 63 characters
-  g_tray.icon = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), false);
+  g_tray.icon = LoadTrayIcon();
   g_tray.requested = true;
-  return NotifyTray(NIM_ADD) ? 1 : 0;
+  AllowTaskbarCreated(window);
+  return AddOrRetry(g_tray.retryStart != 0) ? 1 : 0;
 }
 
 void LibRemoveTrayIcon(HWND window) {
+  StopRetry();
   HWND own = g_tray.window;
   g_tray.window = window ? window : own;
   NotifyTray(NIM_DELETE);

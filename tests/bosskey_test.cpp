@@ -272,16 +272,18 @@ TEST_F(BossKey, ShiftCtrlAltAndTheExtendedFlagMapToTheirModifiers) {
   }
 }
 
-TEST_F(BossKey, AHotkeyTakenByAnotherProgramGivesTheBoxAndTheMenuStillWorks) {
-  ASSERT_TRUE(RegisterHotKey(nullptr, 79, MOD_ALT, VK_SPACE));
+TEST_F(BossKey, AHotkeyTakenByAnotherProgramGivesTheBoxNamingItAndTheMenuStillWorks) {
+  ASSERT_TRUE(RegisterHotKey(nullptr, 79, MOD_CONTROL | MOD_SHIFT, VK_F8));
   WriteDword(HKEY_CURRENT_USER, kToolbarKey, "BossKeyYes", 1);
+  WriteDword(HKEY_CURRENT_USER, kToolbarKey, "BossKey", ((HOTKEYF_CONTROL | HOTKEYF_SHIFT) << 8) | VK_F8);
   WriteEntry(0, "", "QvBossTarget");
   HWND target = Add("QvBossTarget", "the target");
   proc = Start(BinPath(kTrayExe), "/s");
   HWND box = WaitMessageBox(proc.pid, kProductTitle, 10000);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box),
-            "Cannot register hotkey for Boss-Key. The key combination is already in use.");
+            "Cannot register the hotkey Ctrl+Shift+F8 for Boss-Key: another program is already using that key "
+            "combination.");
   EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
   EXPECT_TRUE(PressButton(box, IDOK));
   main = WaitTop(kTrayClass, nullptr, proc.pid, 10000);

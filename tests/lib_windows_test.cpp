@@ -3,6 +3,7 @@
 #include "lib_support.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -106,13 +107,92 @@ TEST_F(LibWindowTest, MainWindowIsCreatedHiddenAndClosesOnWmClose) {
   EXPECT_FALSE(IsWindow(main_));
 }
 
+// Presses OK on every message box this process shows until it is stopped, and
+// keeps their texts: a box of the library on the test's own thread.
+struct BoxWatch {
+  volatile LONG stop = 0;
+  std::vector<std::string> texts;
+  HANDLE thread = nullptr;
+};
+
+DWORD WINAPI WatchBoxes(void* arg) {
+  auto* watch = static_cast<BoxWatch*>(arg);
+  while (!watch->stop) {
+    HWND box = qvt::WaitMessageBox(GetCurrentProcessId(), libt::kTitle, 100);
+    if (!box) continue;
+    watch->texts.push_back(qvt::MessageBoxText(box));
+    qvt::PressButton(box, IDOK);
+    qvt::WaitUntil([box] { return !IsWindow(box); }, 5000);
+  }
+  return 0;
+}
+
+void StartWatch(BoxWatch* watch) { watch->thread = CreateThread(nullptr, 0, WatchBoxes, watch, 0, nullptr); }
+void StopWatch(BoxWatch* watch) {
+  InterlockedExchange(&watch->stop, 1);
+  WaitForSingleObject(watch->thread, 10000);
+  CloseHandle(watch->thread);
+}
+
 TEST_F(LibWindowTest, SettingsHotkeyFollowsTheSetting) {
+  BoxWatch watch;  // (a tray program running beside may hold the default)
+  StartWatch(&watch);
   LibMainWindowCreated(main_);
-  EXPECT_TRUE(HotkeyTaken(MOD_CONTROL | MOD_ALT, 'Q'));  // the default
-  LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralHotkey", (HOTKEYF_SHIFT | HOTKEYF_CONTROL) << 8 | VK_F11);
+  EXPECT_TRUE(HotkeyTaken(MOD_CONTROL | MOD_SHIFT | MOD_ALT, VK_F11));  // the default
+  LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralHotkey", (HOTKEYF_SHIFT | HOTKEYF_CONTROL) << 8 | VK_F10);
   LibMainWindowCreated(main_);
-  EXPECT_FALSE(HotkeyTaken(MOD_CONTROL | MOD_ALT, 'Q'));
-  EXPECT_TRUE(HotkeyTaken(MOD_CONTROL | MOD_SHIFT, VK_F11));
+  StopWatch(&watch);
+  EXPECT_FALSE(HotkeyTaken(MOD_CONTROL | MOD_SHIFT | MOD_ALT, VK_F11));
+  EXPECT_TRUE(HotkeyTaken(MOD_CONTROL | MOD_SHIFT, VK_F10));
+}
+
+// Windows reports AltGr as Ctrl+Alt: a default with Ctrl and Alt and neither Shift
+// nor the Windows key would take a character from AltGr keyboards, and AltGr+Shift
+// gives characters on character keys, so the default is a function key (not F12,
+// which the debuggers keep). The General Options dialog shows it.
+TEST_F(LibWindowTest, TheDefaultSettingsHotkeyTakesNoAltGrCharacter) {
+  ASSERT_EQ(1, LibDoCommand(main_, main_, 2472, 0));
+  HWND dialog = LibDialogWindowA;
+  ASSERT_TRUE(dialog && IsWindow(dialog));
+  int shown = static_cast<int>(SendDlgItemMessageA(dialog, 1005, HKM_GETHOTKEY, 0, 0));
+  SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  int flags = (shown >> 8) & 0xFF, key = shown & 0xFF;
+  bool ctrlAlt = (flags & HOTKEYF_CONTROL) && (flags & HOTKEYF_ALT);
+  EXPECT_FALSE(ctrlAlt && !(flags & (HOTKEYF_SHIFT | HOTKEYF_EXT))) << std::hex << shown;
+  EXPECT_TRUE(key >= VK_F1 && key <= VK_F24 && key != VK_F12) << std::hex << shown;
+}
+
+UINT g_registeredModifiers;
+BOOL WINAPI RecordRegisterHotKey(HWND, int, UINT modifiers, UINT) {
+  g_registeredModifiers = modifiers;
+  return TRUE;
+}
+
+TEST_F(LibWindowTest, AHeldSettingsHotkeyFiresOnce) {
+  void** slot = qvt::ImportSlot(GetModuleHandleA("Quorvane.dll"), "user32.dll", "RegisterHotKey");
+  ASSERT_NE(nullptr, slot);
+  void* real = qvt::SetImport(slot, reinterpret_cast<void*>(RecordRegisterHotKey));
+  g_registeredModifiers = 0;
+  LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralHotkey", (HOTKEYF_CONTROL << 8) | VK_F9);
+  LibMainWindowCreated(main_);
+  qvt::SetImport(slot, real);
+  EXPECT_EQ(static_cast<UINT>(MOD_CONTROL | MOD_NOREPEAT), g_registeredModifiers);
+}
+
+TEST_F(LibWindowTest, ASettingsHotkeyHeldElsewhereIsNamedOnceARun) {
+  LibWriteSettingInt(HKEY_CURRENT_USER, "GeneralHotkey", ((HOTKEYF_CONTROL | HOTKEYF_SHIFT | HOTKEYF_ALT) << 8) | VK_F9);
+  ASSERT_TRUE(RegisterHotKey(nullptr, 0x7001, MOD_CONTROL | MOD_SHIFT | MOD_ALT, VK_F9));  // the other holder
+  BoxWatch watch;
+  StartWatch(&watch);
+  LibMainWindowCreated(main_);
+  LibMainWindowCreated(main_);  // tried again: nothing more is said
+  StopWatch(&watch);
+  UnregisterHotKey(nullptr, 0x7001);
+  ASSERT_EQ(1u, watch.texts.size());
+  EXPECT_EQ(
+      "Cannot register the hotkey Ctrl+Shift+Alt+F9 for the settings window: another program is already using that "
+      "key combination.",
+      watch.texts[0]);
 }
 
 TEST_F(LibWindowTest, GeneralOptionsShowAndStoreTheSettings) {
@@ -126,7 +206,8 @@ TEST_F(LibWindowTest, GeneralOptionsShowAndStoreTheSettings) {
   EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dialog, 1002));  // FlyingIcon only when 1
   EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, 1003));
   EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, 1004));    // GeneralStartup never written: on
-  EXPECT_EQ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8 | 'Q', SendDlgItemMessageA(dialog, 1005, HKM_GETHOTKEY, 0, 0));
+  EXPECT_EQ((HOTKEYF_CONTROL | HOTKEYF_SHIFT | HOTKEYF_ALT) << 8 | VK_F11,
+            SendDlgItemMessageA(dialog, 1005, HKM_GETHOTKEY, 0, 0));
   // A second request brings the same dialog up.
   EXPECT_EQ(1, LibDoCommand(main_, main_, 2472, 0));
   EXPECT_EQ(dialog, LibDialogWindowA);
@@ -312,6 +393,100 @@ TEST(LibResourceTest, CarriesTheSharedIconsAndKnowsItsModule) {
       if (icon) DestroyIcon(icon);
     }
   }
+}
+
+// A stand-in for the shell's tray, reached through the library's import of
+// Shell_NotifyIconA: it refuses the first calls as a taskbar that is still
+// starting does, or takes an add that it answers as timed out.
+struct FakeShell {
+  int busyCalls;        // calls refused before the shell answers
+  bool addTimesOut;     // the first add is refused but takes the icon
+  bool iconShown;
+  int calls;
+  std::vector<DWORD> actions;
+};
+FakeShell g_shell;
+
+BOOL WINAPI FakeNotifyIcon(DWORD action, PNOTIFYICONDATAA data) {
+  ++g_shell.calls;
+  g_shell.actions.push_back(action);
+  if (!data || data->uID != LIB_TRAY_ICON_ID) return FALSE;
+  if (g_shell.calls <= g_shell.busyCalls) return FALSE;
+  if (action == NIM_ADD && g_shell.addTimesOut) {
+    g_shell.addTimesOut = false;
+    g_shell.iconShown = true;
+    return FALSE;
+  }
+  switch (action) {
+    case NIM_ADD:
+      if (g_shell.iconShown || !data->hIcon) return FALSE;
+      g_shell.iconShown = true;
+      return TRUE;
+    case NIM_MODIFY: return g_shell.iconShown ? TRUE : FALSE;
+    case NIM_DELETE: {
+      bool was = g_shell.iconShown;
+      g_shell.iconShown = false;
+      return was ? TRUE : FALSE;
+    }
+    default: return FALSE;
+  }
+}
+
+class LibTrayTest : public LibWindowTest {
+ protected:
+  void SetUp() override {
+    LibWindowTest::SetUp();
+    g_shell = FakeShell{};
+    slot_ = qvt::ImportSlot(GetModuleHandleA("Quorvane.dll"), "shell32.dll", "Shell_NotifyIconA");
+    ASSERT_NE(nullptr, slot_);
+    real_ = qvt::SetImport(slot_, reinterpret_cast<void*>(FakeNotifyIcon));
+  }
+  void TearDown() override {
+    if (IsWindow(main_)) LibRemoveTrayIcon(main_);
+    if (slot_) qvt::SetImport(slot_, real_);
+    LibWindowTest::TearDown();
+  }
+  // True when the shell hears nothing more for a while (the retries ended).
+  static bool QuietFor(DWORD ms) {
+    int before = g_shell.calls;
+    qvt::WaitUntil([] { return false; }, ms);
+    return g_shell.calls == before;
+  }
+  void** slot_ = nullptr;
+  void* real_ = nullptr;
+};
+
+constexpr DWORD kRetryWaitMs = 10000;  // a retry comes every 2 s
+constexpr DWORD kQuietMs = 4500;       // more than two retries
+
+TEST_F(LibTrayTest, AnIconTheBusyShellRefusedComesLaterAndTheRetriesEnd) {
+  g_shell.busyCalls = 2;
+  LibAddTrayIcon(main_, "tip");
+  EXPECT_TRUE(qvt::WaitUntil([] { return g_shell.iconShown; }, kRetryWaitMs));
+  EXPECT_TRUE(QuietFor(kQuietMs));
+  // The shell restarts: its broadcast brings the icon back.
+  g_shell.iconShown = false;
+  SendMessageA(main_, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(g_shell.iconShown);
+  EXPECT_EQ(static_cast<DWORD>(NIM_ADD), g_shell.actions.back());
+}
+
+TEST_F(LibTrayTest, AnAddThatTimedOutButTookTheIconIsNotAddedTwice) {
+  g_shell.addTimesOut = true;
+  LibAddTrayIcon(main_, "tip");
+  ASSERT_TRUE(g_shell.iconShown);
+  EXPECT_TRUE(qvt::WaitUntil([] { return g_shell.calls >= 2; }, kRetryWaitMs));
+  EXPECT_TRUE(QuietFor(kQuietMs));
+  EXPECT_EQ(2, g_shell.calls);
+  EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), g_shell.actions.back());
+}
+
+TEST_F(LibTrayTest, RemovingTheIconEndsTheRetries) {
+  g_shell.busyCalls = 1000;
+  LibAddTrayIcon(main_, "tip");
+  EXPECT_TRUE(qvt::WaitUntil([] { return g_shell.calls >= 2; }, kRetryWaitMs));  // retrying
+  LibRemoveTrayIcon(main_);
+  EXPECT_TRUE(QuietFor(kQuietMs));
 }
 
 TEST_F(LibWindowTest, TrayIconIsAddedAndRemoved) {

@@ -7,9 +7,11 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/catalogue.h"
 #include "common/paths.h"
+#include "support/qvtest.h"
 
 namespace {
 
@@ -100,6 +102,98 @@ TEST(Hotkeys, FlagsMapToModifiersAndTheExtendedFlagToTheWindowsKey) {
   EXPECT_EQ(static_cast<UINT>('Q'), HotkeyVirtualKey(all));
   EXPECT_EQ(static_cast<UINT>(MOD_WIN), HotkeyModifiers((HOTKEYF_EXT << 8) | VK_SPACE));
   EXPECT_EQ(static_cast<UINT>(MOD_ALT), HotkeyModifiers(1056));  // Alt+Space
+}
+
+std::string HotkeyText(int value, size_t cap = 100) {
+  char out[100];
+  memset(out, 'x', sizeof out);
+  HotkeyName(value, out, cap);
+  return out;
+}
+
+TEST(Hotkeys, NamesAreTheModifiersThenTheKeyAsTheLayoutNamesIt) {
+  EXPECT_EQ("Ctrl+Shift+Alt+F11", HotkeyText(((HOTKEYF_CONTROL | HOTKEYF_SHIFT | HOTKEYF_ALT) << 8) | VK_F11));
+  EXPECT_EQ("Shift+Win+F7", HotkeyText(((HOTKEYF_EXT | HOTKEYF_SHIFT) << 8) | VK_F7));
+  EXPECT_EQ("Ctrl+Q", HotkeyText((HOTKEYF_CONTROL << 8) | 'Q'));
+  EXPECT_EQ("Alt+", HotkeyText(1056).substr(0, 4));  // Alt+Space, named by the layout
+  EXPECT_GT(HotkeyText(1056).size(), 4u);
+  EXPECT_EQ("Ctrl+", HotkeyText((HOTKEYF_CONTROL << 8) | VK_F11, 6).substr(0, 5));  // cut, terminated
+  EXPECT_LT(HotkeyText((HOTKEYF_CONTROL << 8) | VK_F11, 6).size(), 6u);
+}
+
+// GetKeyNameText as the helper calls it.
+std::vector<LONG> g_keyNameRequests;
+int WINAPI RecordKeyName(LONG lParam, LPSTR out, int cap) {
+  g_keyNameRequests.push_back(lParam);
+  return snprintf(out, static_cast<size_t>(cap), "key");
+}
+
+// Page Up shares its scan code with the number pad's 9, Delete with its decimal
+// point: only the extended flag tells them apart (Wine names them apart without it).
+TEST(Hotkeys, KeysBesideTheNumberPadAreAskedForAsExtended) {
+  void** slot = qvt::ImportSlot(GetModuleHandleA(nullptr), "user32.dll", "GetKeyNameTextA");
+  ASSERT_NE(nullptr, slot);
+  void* real = qvt::SetImport(slot, reinterpret_cast<void*>(RecordKeyName));
+  struct Asked {
+    int key;
+    bool extended;
+    std::vector<LONG> requests;
+  };
+  Asked asked[] = {{VK_PRIOR, true, {}}, {VK_NUMPAD9, false, {}}, {VK_DELETE, true, {}},
+                   {VK_DECIMAL, false, {}}, {VK_F11, false, {}}};
+  for (Asked& a : asked) {
+    g_keyNameRequests.clear();
+    HotkeyText(a.key);
+    a.requests = g_keyNameRequests;
+  }
+  qvt::SetImport(slot, real);
+  const LONG extendedFlag = 1 << 24;
+  for (const Asked& a : asked) {
+    // (A key without a scan code here is named by its number, without asking.)
+    if (a.extended) {
+      ASSERT_EQ(1u, a.requests.size()) << a.key;
+    }
+    for (LONG lParam : a.requests) EXPECT_EQ(a.extended, (lParam & extendedFlag) != 0) << a.key;
+  }
+}
+
+// RegisterHotKey as the helper calls it, through this program's import table.
+struct HotkeyCall {
+  UINT modifiers;
+  UINT key;
+};
+std::vector<HotkeyCall> g_hotkeyCalls;
+bool g_noRepeatUnknown;  // answers as Vista does
+
+BOOL WINAPI RecordRegisterHotKey(HWND, int, UINT modifiers, UINT key) {
+  g_hotkeyCalls.push_back({modifiers, key});
+  if (g_noRepeatUnknown && (modifiers & MOD_NOREPEAT)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+TEST(Hotkeys, AHeldKeyFiresOnceAndSystemsWithoutThatFlagGetTheKeyAnyway) {
+  void** slot = qvt::ImportSlot(GetModuleHandleA(nullptr), "user32.dll", "RegisterHotKey");
+  ASSERT_NE(nullptr, slot);
+  void* real = qvt::SetImport(slot, reinterpret_cast<void*>(RecordRegisterHotKey));
+  const int value = ((HOTKEYF_CONTROL | HOTKEYF_SHIFT) << 8) | VK_F9;
+  g_hotkeyCalls.clear();
+  g_noRepeatUnknown = false;
+  EXPECT_TRUE(RegisterHotkeyValue(nullptr, 1, value));
+  std::vector<HotkeyCall> plain = g_hotkeyCalls;
+  g_hotkeyCalls.clear();
+  g_noRepeatUnknown = true;
+  EXPECT_TRUE(RegisterHotkeyValue(nullptr, 1, value));
+  std::vector<HotkeyCall> vista = g_hotkeyCalls;
+  qvt::SetImport(slot, real);
+  ASSERT_EQ(1u, plain.size());
+  EXPECT_EQ(static_cast<UINT>(MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT), plain[0].modifiers);
+  EXPECT_EQ(static_cast<UINT>(VK_F9), plain[0].key);
+  ASSERT_EQ(2u, vista.size());
+  EXPECT_EQ(static_cast<UINT>(MOD_CONTROL | MOD_SHIFT), vista[1].modifiers);
+  EXPECT_EQ(static_cast<UINT>(VK_F9), vista[1].key);
 }
 
 // Every row of every table is filled: a missing row would be a null name.

@@ -88,16 +88,15 @@ PatternRead ReadBossPattern(const char* format, int index, char* out) {
 
 int RegisterBossHotkey(int hotkey, int id, const char* name) {
   if (hotkey < 0) return 1;
-  UINT modifiers = HotkeyModifiers(hotkey);
-  UINT key = HotkeyVirtualKey(hotkey);
   UnregisterHotKey(LibAppWindow, id);
-  if (RegisterHotKey(LibAppWindow, id, modifiers, key)) return 1;
+  if (RegisterHotkeyValue(LibAppWindow, id, hotkey)) return 1;
+  char key[100];
+  HotkeyName(hotkey, key, sizeof key);
   char text[kHotkeyMessageChars];
-  snprintf(text, sizeof text, "%s", LibTranslate("Cannot register hotkey for ", 0));
-  size_t used = strlen(text);
-  snprintf(text + used, sizeof text - used, "%s", name ? name : "");
-  used = strlen(text);
-  snprintf(text + used, sizeof text - used, "%s", LibTranslate(". The key combination is already in use.", 0));
+  snprintf(text, sizeof text,
+           LibTranslate("Cannot register the hotkey %s for %s: another program is already using that key combination.",
+                        LIB_TRANSLATE_FORMAT),
+           key, name ? name : "");
   MessageBoxA(nullptr, text, kProductTitle, MB_ICONERROR);
   return 0;
 }

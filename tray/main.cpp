@@ -50,6 +50,10 @@ void KeepLoweredCommandLine(const char* arguments) {
 void ForwardToFirstInstance() {
   HWND first = FindWindowA(kMainClass, nullptr);
   if (!first) return;
+  // The first instance brings its settings window to the front; Windows lets it
+  // only when this start, which the user just made, hands the right over.
+  DWORD firstProcess = 0;
+  if (GetWindowThreadProcessId(first, &firstProcess) && firstProcess) AllowSetForegroundWindow(firstProcess);
   if (!strstr(LoweredCommandLine, "/s")) PostMessageA(first, WM_COMMAND, IDM_SETTINGS, 0);
   PostMessageA(first, WMU_RESTORETRAY, 0, 0);
 }

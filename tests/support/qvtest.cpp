@@ -491,3 +491,32 @@ void PressKeys(std::initializer_list<WORD> keys) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 }  // namespace qvt
+
+namespace qvt {
+void** ImportSlot(HMODULE module, const char* dll, const char* function) {
+  HMODULE owner = GetModuleHandleA(dll);
+  void* target = owner ? reinterpret_cast<void*>(GetProcAddress(owner, function)) : nullptr;
+  if (!module || !target) return nullptr;
+  auto* base = reinterpret_cast<BYTE*>(module);
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (!dir.VirtualAddress) return nullptr;
+  for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); import->Name; ++import) {
+    if (lstrcmpiA(reinterpret_cast<const char*>(base + import->Name), dll) != 0) continue;
+    // The bound entries hold the functions' addresses: the one holding target is it.
+    for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk); slot->u1.Function; ++slot)
+      if (reinterpret_cast<void*>(slot->u1.Function) == target) return reinterpret_cast<void**>(&slot->u1.Function);
+  }
+  return nullptr;
+}
+
+void* SetImport(void** slot, void* value) {
+  DWORD was = 0;
+  if (!slot || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &was)) return nullptr;
+  void* old = *slot;
+  *slot = value;
+  VirtualProtect(slot, sizeof *slot, was, &was);
+  return old;
+}
+}  // namespace qvt

@@ -131,3 +131,12 @@ namespace qvt {
 // Presses the keys in order and releases them in reverse (SendInput).
 void PressKeys(std::initializer_list<WORD> keys);
 }  // namespace qvt
+
+namespace qvt {
+// The import address table entry through which module calls dll!function, or
+// null when module does not import it: a test replaces one system call of a
+// program's code in this process with SetImport, and gives it back the same way.
+void** ImportSlot(HMODULE module, const char* dll, const char* function);
+// Writes value into the slot; returns what it held.
+void* SetImport(void** slot, void* value);
+}  // namespace qvt
