@@ -51,7 +51,7 @@ constexpr int kPatternChars = kBossPatternChars;  // what the boxes and the list
 constexpr int kMenuSlots = 100;       // slot 0 unused
 constexpr int kMenuTextChars = 100;
 constexpr int kParentSteps = 7;
-constexpr int kFrameWidth = 3;
+constexpr int kFrameWidth = 3;  // pixels at 96 dpi
 constexpr DWORD kListExStyles = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER;  // 0x14020
 
 constexpr PageTip kTips[] = {
@@ -190,12 +190,13 @@ void FrameWindow(HWND window, bool on) {
   RECT r;
   GetWindowRect(window, &r);
   int width = r.right - r.left, height = r.bottom - r.top;
+  int frame = ScaleForWindow(BossKeyPageWindow, kFrameWidth);  // as wide as the page's scaling makes it
   HDC dc = GetWindowDC(window);
   if (!dc) return;
-  PatBlt(dc, 0, 0, width, kFrameWidth, DSTINVERT);
-  PatBlt(dc, 0, kFrameWidth, kFrameWidth, height - 2 * kFrameWidth, DSTINVERT);
-  PatBlt(dc, width - kFrameWidth, kFrameWidth, kFrameWidth, height - 2 * kFrameWidth, DSTINVERT);
-  PatBlt(dc, 0, height - kFrameWidth, width, kFrameWidth, DSTINVERT);
+  PatBlt(dc, 0, 0, width, frame, DSTINVERT);
+  PatBlt(dc, 0, frame, frame, height - 2 * frame, DSTINVERT);
+  PatBlt(dc, width - frame, frame, frame, height - 2 * frame, DSTINVERT);
+  PatBlt(dc, 0, height - frame, width, frame, DSTINVERT);
   ReleaseDC(window, dc);
 }
 
@@ -573,6 +574,14 @@ INT_PTR OnDpiChanged(HWND page) {
     SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MulDiv(width, static_cast<int>(dpi), static_cast<int>(ColumnDpi)));
   }
   ColumnDpi = dpi;
+  // The hotkey control is ours, not the template's: it goes where its marker went, in the new font.
+  RECT spot = {};
+  GetWindowRect(GetDlgItem(page, IDC_HOTKEYSPOT), &spot);
+  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&spot), 2);
+  SetWindowPos(HotkeyControl, nullptr, spot.left, spot.top, spot.right - spot.left, spot.bottom - spot.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageA(HotkeyControl, WM_SETFONT, static_cast<WPARAM>(SendDlgItemMessageA(page, IDC_ENABLE, WM_GETFONT, 0, 0)),
+               TRUE);
   SetButtonIcons(page);
   ShowFlag(page, nullptr);
   FreeFlagPictures();
