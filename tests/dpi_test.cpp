@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/dpi.h"
 #include "tray_support.h"
 
 using namespace qvt;
@@ -137,6 +138,38 @@ TEST(DpiIcons, EveryIconHoldsTheSevenSizesAndTheLargestLoads) {
       DestroyIcon(icon);
     }
   }
+}
+
+// ---- The helper itself.
+
+int IconWidth(HICON icon) {
+  ICONINFO info = {};
+  BITMAP bitmap = {};
+  if (!icon || !GetIconInfo(icon, &info)) return 0;
+  GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  for (HBITMAP b : {info.hbmColor, info.hbmMask})
+    if (b) DeleteObject(b);
+  return bitmap.bmWidth;
+}
+
+// Values meant at 96 dpi scale and come back; the icon sizes follow the dpi;
+// an icon loads at exactly the size asked, also between the sizes it holds.
+TEST(DpiHelper, ValuesScaleAndIconsLoadAtTheSizeAsked) {
+  EXPECT_EQ(150, ScaleForDpi(100, 144));
+  EXPECT_EQ(100, UnscaleForDpi(150, 144));
+  EXPECT_EQ(125, ScaleForDpi(100, 120));
+  EXPECT_EQ(16, SmallIconSize(96));
+  EXPECT_EQ(24, SmallIconSize(144));
+  EXPECT_EQ(48, LargeIconSize(144));
+  HMODULE library = LoadLibraryA(BinPath("Quorvane.dll").c_str());
+  ASSERT_NE(library, nullptr);
+  for (int size : {16, 20, 24, 28, 32, 40, 48, 64}) {
+    HICON icon = LoadIconAtSize(library, 107, size);
+    EXPECT_EQ(size, IconWidth(icon)) << size;
+    if (icon) DestroyIcon(icon);
+  }
+  EXPECT_EQ(nullptr, LoadIconAtSize(library, 9999, 16));
+  FreeLibrary(library);
 }
 
 // ---- The tray program at a raised system dpi.

@@ -3,7 +3,7 @@
 # "LogPixels", which every program started meanwhile would read: they run alone
 # (RUN_SERIAL), and a clean-up test puts the value back even after one died.
 add_executable(dpi_tests ${CMAKE_CURRENT_SOURCE_DIR}/dpi_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tray_support.cpp)
-target_link_libraries(dpi_tests PRIVATE qvtest gtest_main comctl32 gdi32)
+target_link_libraries(dpi_tests PRIVATE qvtest gtest_main qvbase comctl32 gdi32)
 target_compile_options(dpi_tests PRIVATE ${QV_WARNINGS})
 add_dependencies(dpi_tests qvtoolbar qvuac setup uninstall Quorvane)
 gtest_add_tests(TARGET dpi_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin TEST_LIST QV_DPI_TESTS)
