@@ -1,5 +1,7 @@
 #include "common/fittext.h"
 
+#include "common/dpi.h"
+
 int CaptionWidth(HWND control) {
   char text[512] = {};
   GetWindowTextA(control, text, sizeof text);
@@ -29,9 +31,9 @@ void FitCheckBoxAndFollower(HWND checkBox, HWND follower, int maxRight) {
   if (!checkBox || !follower) return;
   RECT box = PlaceOf(checkBox);
   RECT next = PlaceOf(follower);
-  int gap = 4;
+  int gap = ScaleForWindow(checkBox, 4);
   // The box itself, the space the control leaves between box and text, and a margin.
-  int width = GetSystemMetrics(SM_CXMENUCHECK) + CaptionWidth(checkBox) + 2 * gap;
+  int width = MetricForWindow(checkBox, SM_CXMENUCHECK) + CaptionWidth(checkBox) + 2 * gap;
   int followerWidth = next.right - next.left;
   if (box.left + width + gap + followerWidth > maxRight) width = maxRight - followerWidth - gap - box.left;
   if (width <= 0) return;

@@ -91,14 +91,19 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 // ---- About --------------------------------------------------------------
 
+// The program's large icon at the dialog's scaling.
+void SetAboutIcon(HWND dialog) {
+  int size = LargeIconSize(WindowDpi(dialog));
+  SetControlIconHandle(GetDlgItem(dialog, IDC_ABOUT_ICON), LoadProgramIcon(size, size, false));
+}
+
 void AboutInit(HWND dialog) {
   LibTranslate(reinterpret_cast<const char*>(dialog), 1);
   char caption[200];
   snprintf(caption, sizeof caption, "%s %s", LibTranslate("About", 1),
            g_identity.shortTitle[0] ? g_identity.shortTitle : Caption());
   SetWindowTextA(dialog, caption);
-  HICON icon = LoadProgramIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), true);
-  SendDlgItemMessageA(dialog, IDC_ABOUT_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+  SetAboutIcon(dialog);
   SetDlgItemTextA(dialog, IDC_ABOUT_TITLE, Caption());
   char version[LIB_VERSION_CHARS];
   LibGetVersionText(version);
@@ -154,7 +159,11 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_CLOSE:
       DestroyWindow(dialog);
       return TRUE;
+    case kWmDpiChanged:
+      SetAboutIcon(dialog);
+      return FALSE;  // the dialog manager moves and scales the dialog
     case WM_DESTROY: {
+      FreeControlIcon(GetDlgItem(dialog, IDC_ABOUT_ICON));
       HFONT bold = static_cast<HFONT>(RemovePropA(dialog, "qvBoldFont"));
       if (bold) DeleteObject(bold);
       if (LibDialogWindowB == dialog) LibDialogWindowB = nullptr;

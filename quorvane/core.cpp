@@ -77,13 +77,16 @@ void ShowErrorText(const char* text) {
 }
 
 HICON LoadProgramIcon(int width, int height, bool shared) {
-  UINT flags = shared ? LR_SHARED : 0;
-  HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                             MAKEINTRESOURCEA(LibGetIconIndex() + LIB_ICON_BASE),
-                                             IMAGE_ICON, width, height, flags));
+  int id = LibGetIconIndex() + LIB_ICON_BASE;
+  if (!shared) {  // drawn from the nearest of the sizes the icon holds
+    HICON icon = LoadIconAtSize(GetModuleHandleA(nullptr), id, width);
+    return icon ? icon : LoadIconAtSize(LibResourceModule, 107, width);
+  }
+  HICON icon = static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, width, height, LR_SHARED));
   if (!icon)
     icon = static_cast<HICON>(
-        LoadImageA(LibResourceModule, MAKEINTRESOURCEA(107), IMAGE_ICON, width, height, flags));
+        LoadImageA(LibResourceModule, MAKEINTRESOURCEA(107), IMAGE_ICON, width, height, LR_SHARED));
   return icon;
 }
 
@@ -202,14 +205,19 @@ int LibInitInstance(HINSTANCE instance) {
 
 int LibRegisterMainClass(HINSTANCE instance, WNDPROC procedure) {
   if (!procedure || !g_identity.windowClass[0]) return 0;
-  WNDCLASSA wc = {};
+  // The class lives as long as the process: its icons, at the system's scaling, too.
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
   wc.lpfnWndProc = procedure;
   wc.hInstance = instance;
-  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(LibGetIconIndex() + LIB_ICON_BASE));
+  wc.hIcon = LoadIconAtSize(instance, LibGetIconIndex() + LIB_ICON_BASE, LargeIconSize(SystemDpi()));
+  wc.hIconSm = LoadIconAtSize(instance, LibGetIconIndex() + LIB_ICON_BASE, SystemSmallIconSize());
   wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = g_identity.windowClass;
-  if (RegisterClassA(&wc)) return 1;
+  if (RegisterClassExA(&wc)) return 1;
+  for (HICON icon : {wc.hIcon, wc.hIconSm})
+    if (icon) DestroyIcon(icon);
   return GetLastError() == ERROR_CLASS_ALREADY_EXISTS ? 1 : 0;
 }
 

@@ -9,10 +9,14 @@ namespace qv {
 namespace {
 
 constexpr const char* kFlyingClass = "qvFlyingIconClass";
-constexpr int kSize = 32;
+constexpr int kSize = 32;    // at 96 dpi: the large icon size
+constexpr int kMargin = 64;  // from the work area's top right edge, at 96 dpi
 constexpr int kIdmSettings = 2457;
 constexpr COLORREF kTransparent = RGB(255, 0, 255);
-constexpr int kIconSlot = 0;  // window extra bytes: the icon shown
+// Window extra bytes: the icon shown, and the module and resource it comes from.
+constexpr int kIconSlot = 0;
+constexpr int kModuleSlot = sizeof(LONG_PTR);
+constexpr int kResourceSlot = 2 * sizeof(LONG_PTR);
 
 // The drag in progress (one floating icon at a time).
 struct Drag {
@@ -29,11 +33,11 @@ HWND OwnerOf(HWND window) {
 }
 
 // The stored place when the icon would be fully on a screen, else near the top right.
-POINT StartPosition() {
+POINT StartPosition(int size) {
   int x = LibReadSettingInt(HKEY_CURRENT_USER, "FlyingIconX");
   int y = LibReadSettingInt(HKEY_CURRENT_USER, "FlyingIconY");
   if (SettingExists(HKEY_CURRENT_USER, "FlyingIconX") && SettingExists(HKEY_CURRENT_USER, "FlyingIconY")) {
-    RECT r = {x, y, x + kSize, y + kSize};
+    RECT r = {x, y, x + size, y + size};
     HMONITOR monitor = MonitorFromRect(&r, MONITOR_DEFAULTTONULL);
     MONITORINFO info = {};
     info.cbSize = sizeof info;
@@ -43,7 +47,8 @@ POINT StartPosition() {
   }
   RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-  return POINT{area.right - kSize - 64, area.top + 64};
+  int margin = ScaleForDpi(kMargin, SystemDpi());
+  return POINT{area.right - size - margin, area.top + margin};
 }
 
 void OnPaint(HWND window) {
@@ -55,7 +60,7 @@ void OnPaint(HWND window) {
   FillRect(dc, &r, back);
   DeleteObject(back);
   HICON icon = reinterpret_cast<HICON>(GetWindowLongPtrA(window, kIconSlot));
-  if (icon) DrawIconEx(dc, 0, 0, icon, kSize, kSize, 0, nullptr, DI_NORMAL);
+  if (icon) DrawIconEx(dc, 0, 0, icon, r.right, r.bottom, 0, nullptr, DI_NORMAL);
   EndPaint(window, &ps);
 }
 
@@ -94,6 +99,23 @@ void OnButtonUp(HWND window) {
   }
 }
 
+// The icon drawn for the window's scaling; the old one is destroyed.
+void LoadFlyingImage(HWND window, int size) {
+  HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, kModuleSlot));
+  int resource = static_cast<int>(GetWindowLongPtrA(window, kResourceSlot));
+  HICON image = LoadIconAtSize(module, resource, size);
+  HICON old = reinterpret_cast<HICON>(SetWindowLongPtrA(window, kIconSlot, reinterpret_cast<LONG_PTR>(image)));
+  if (old) DestroyIcon(old);
+}
+
+// Moved to another monitor's scaling: the suggested place, the icon at the new size.
+void OnDpiChanged(HWND window, WPARAM dpi, const RECT* suggested) {
+  int size = ScaleForDpi(kSize, LOWORD(dpi));
+  LoadFlyingImage(window, size);
+  SetWindowPos(window, nullptr, suggested->left, suggested->top, size, size, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(window, nullptr, TRUE);
+}
+
 void OnDestroy(HWND window) {
   if (LibFlyingIconWindow == window) LibFlyingIconWindow = nullptr;
   HICON icon = reinterpret_cast<HICON>(SetWindowLongPtrA(window, kIconSlot, 0));
@@ -114,22 +136,23 @@ int LibCreateFlyingIcon(HINSTANCE module, HWND owner, HWND* outWindow, int icon,
   WNDCLASSA wc = {};
   if (!GetClassInfoA(LibResourceModule, kFlyingClass, &wc)) {
     wc.lpfnWndProc = procedure ? procedure : LibFlyingIconProc;
-    wc.cbWndExtra = sizeof(LONG_PTR);
+    wc.cbWndExtra = 3 * sizeof(LONG_PTR);
     wc.hInstance = LibResourceModule;
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND));
     wc.lpszClassName = kFlyingClass;
     if (!RegisterClassA(&wc)) return 0;
   }
-  HICON image = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(icon), IMAGE_ICON, kSize, kSize, 0));
-  POINT at = StartPosition();
+  int size = ScaleForDpi(kSize, SystemDpi());
+  POINT at = StartPosition(size);
   HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_LAYERED, kFlyingClass, "", WS_POPUP, at.x,
-                                at.y, kSize, kSize, owner, nullptr, LibResourceModule, nullptr);
-  if (!window) {
-    if (image) DestroyIcon(image);
-    return 0;
-  }
+                                at.y, size, size, owner, nullptr, LibResourceModule, nullptr);
+  if (!window) return 0;
   SetLayeredWindowAttributes(window, kTransparent, 0, LWA_COLORKEY);
-  SetWindowLongPtrA(window, kIconSlot, reinterpret_cast<LONG_PTR>(image));
+  SetWindowLongPtrA(window, kModuleSlot, reinterpret_cast<LONG_PTR>(module));
+  SetWindowLongPtrA(window, kResourceSlot, icon);
+  int shown = ScaleForWindow(window, kSize);  // a monitor of another scaling than the system's
+  if (shown != size) SetWindowPos(window, nullptr, 0, 0, shown, shown, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  LoadFlyingImage(window, shown);
   LibFlyingIconWindow = window;
   if (outWindow) *outWindow = window;
   ShowWindow(window, SW_SHOWNOACTIVATE);
@@ -167,6 +190,9 @@ LRESULT CALLBACK LibFlyingIconProc(HWND window, UINT message, WPARAM wParam, LPA
         return 0;
       }
       break;
+    case kWmDpiChanged:
+      OnDpiChanged(window, wParam, reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_DESTROY:
       OnDestroy(window);
       return 0;

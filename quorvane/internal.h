@@ -2,6 +2,7 @@
 #pragma once
 
 #include "lib/Quorvane.h"
+#include "common/dpi.h"
 
 #include <commctrl.h>
 
@@ -56,7 +57,8 @@ HWND MessageOwner();
 // An error box with a text that is already translated.
 void ShowErrorText(const char* text);
 // Icon resource n + 20 of the program, falling back to the library's own icon;
-// a shared icon must not be destroyed.
+// a shared icon (the size Windows caches it at) must not be destroyed, the
+// other is drawn for that width and belongs to the caller.
 HICON LoadProgramIcon(int width, int height, bool shared);
 // The settings window's hotkey: the setting "GeneralHotkey", or the default.
 int SettingsHotkeyValue();

@@ -11,7 +11,7 @@ namespace {
 constexpr int kTips = 128;             // controls with a remembered tip
 constexpr UINT kPopupTimer = 1;
 constexpr UINT kPopupMilliseconds = 10000;
-constexpr int kTipWidth = 300;
+constexpr int kTipWidth = 300;  // pixels at 96 dpi
 
 struct Tip {
   HWND control;
@@ -87,7 +87,7 @@ void ShowPopup(HWND page, const char* text, POINT at) {
   tool.uId = 1;
   tool.lpszText = const_cast<char*>(text);
   SendMessageA(popup, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-  SendMessageA(popup, TTM_SETMAXTIPWIDTH, 0, kTipWidth);
+  SendMessageA(popup, TTM_SETMAXTIPWIDTH, 0, ScaleForWindow(page, kTipWidth));
   SendMessageA(popup, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
   SendMessageA(popup, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
   g_popup = popup;
@@ -147,7 +147,7 @@ HWND LibCreateTooltip(HWND dialog, int delay) {
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
                                  LibResourceModule, nullptr);
   if (!tooltip) return nullptr;
-  SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, kTipWidth);
+  SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleForWindow(dialog, kTipWidth));
   SendMessageA(tooltip, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(delay > 0 ? delay : 0, 0));
   SendMessageA(tooltip, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(30000, 0));
   return tooltip;

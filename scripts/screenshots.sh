@@ -10,15 +10,23 @@ source "$here/env.sh"
 qv_probe
 if [ "$QV_CAN_RUN32" = 1 ]; then qv_use i686; else qv_use x86_64; fi
 qv_build
-out=$QV_BUILD/screenshots
+# QV_SHOT_DPI=144 takes the pictures at that system scaling (150 %), into screenshots-144dpi.
+dpi=${QV_SHOT_DPI:-}
+out=$QV_BUILD/screenshots${dpi:+-${dpi}dpi}
 rm -rf "$out"
 mkdir -p "$out"
 unset DISPLAY
 qv_display xvfb
-trap 'qv_wine_down; qv_display_down' EXIT
+scaling() {  # the user's scaling, read by every program started afterwards
+  if [ -n "$dpi" ]; then
+    qv_wine reg "$1" 'HKCU\Control Panel\Desktop' /v LogPixels "${@:2}" /f </dev/null >/dev/null 2>&1 || true
+  fi
+}
+trap 'scaling delete; qv_wine_down; qv_display_down' EXIT
 # A Wine server left from another display would put the windows there: start afresh.
 qv_wine_down
 qv_wine_up
+scaling add /t REG_DWORD /d "$dpi"
 bin=$QV_BUILD/bin
 client() { qv_wine "$bin/qvtbclient.exe" "$@" </dev/null >/dev/null 2>&1 || true; }
 shot() { sleep "${2:-2}"; import -window root -crop 1024x768+0+0 "$out/$1.png"; echo "$out/$1.png"; }

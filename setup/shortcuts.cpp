@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "common/dpi.h"
 #include "common/paths.h"
 #include "setup/setup.h"
 
@@ -43,7 +44,9 @@ void PlaceGroupWindow(const char* group) {
   if (!window) window = FindWindowA(nullptr, kProductTitle);
   if (!window) return;
   UINT flags = SWP_NOACTIVATE | (LibKeepWindowSize() ? SWP_NOSIZE : 0);
-  SetWindowPos(window, ProgressPage, 10, 20, 650, 800, flags);
+  UINT dpi = WindowDpi(ProgressPage ? ProgressPage : window);  // the place and size are meant at 96 dpi
+  SetWindowPos(window, ProgressPage, ScaleForDpi(10, dpi), ScaleForDpi(20, dpi), ScaleForDpi(650, dpi),
+               ScaleForDpi(800, dpi), flags);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "common/dpi.h"
 #include "common/fittext.h"
 #include "setup/setup.h"
 
@@ -19,25 +20,52 @@ struct PageLook {
   HBRUSH white;
   HBRUSH page;
   HFONT title;
+  HBITMAP header;  // the header picture at the page's scaling, when it is not 96 dpi
 };
+constexpr int kHeaderSize = 32;  // the header picture is drawn for 96 dpi
+constexpr int kBrowseGlyph = 16;  // the Browse button's picture: a small icon at 96 dpi
+constexpr int kLabelMargin = 4;   // after the setup label's text, at 96 dpi
 PageLook OptionsLook, ProgressLook;
+
+// The header picture stretched to the page's scaling; at 96 dpi the page's own.
+void ShowHeaderPicture(HWND page, PageLook& look) {
+  int size = ScaleForWindow(page, kHeaderSize);
+  if (size == kHeaderSize || look.header) return;
+  HBITMAP drawn = static_cast<HBITMAP>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_HEADER), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+  look.header = StretchedBitmap(drawn, size, size);
+  if (drawn) DeleteObject(drawn);
+  if (look.header)
+    SendDlgItemMessageA(page, IDC_HEADERBITMAP, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(look.header));
+}
 
 void MakeLook(HWND page, PageLook& look, std::initializer_list<int> titled) {
   if (!look.white) look.white = CreateSolidBrush(kWhite);
   if (!look.page) look.page = CreateSolidBrush(kPageColour);
   if (!look.title) {
-    HDC dc = GetDC(page);
-    int height = -MulDiv(7, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    ReleaseDC(page, dc);
+    int height = -MulDiv(7, static_cast<int>(WindowDpi(page)), 72);
     look.title = CreateFontA(height, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_TT_PRECIS, 0, 0, 0,
                              LibTranslate("MS Sans Serif", 0));
   }
   for (int control : titled) SendDlgItemMessageA(page, control, WM_SETFONT, reinterpret_cast<WPARAM>(look.title), TRUE);
+  ShowHeaderPicture(page, look);
+}
+
+// Shown at another scaling: the title font and the pictures made anew (the dialog
+// manager has moved and scaled the page and its controls).
+void RemakeLook(HWND page, PageLook& look, std::initializer_list<int> titled) {
+  HFONT oldFont = look.title;
+  look.title = nullptr;
+  HBITMAP oldHeader = look.header;
+  look.header = nullptr;
+  MakeLook(page, look, titled);
+  if (oldFont) DeleteObject(oldFont);
+  if (oldHeader) DeleteObject(oldHeader);
 }
 
 void FreeLook(PageLook& look) {
   for (HGDIOBJ* object : {reinterpret_cast<HGDIOBJ*>(&look.white), reinterpret_cast<HGDIOBJ*>(&look.page),
-                          reinterpret_cast<HGDIOBJ*>(&look.title)}) {
+                          reinterpret_cast<HGDIOBJ*>(&look.title), reinterpret_cast<HGDIOBJ*>(&look.header)}) {
     if (*object) DeleteObject(*object);
     *object = nullptr;
   }
@@ -57,12 +85,9 @@ void SetSetupCaption(HWND window) {
   SetWindowTextA(window, caption);
 }
 
-// The program icon as the window class's icon (the handle itself is not kept).
+// The program icon as the window class's icons, at the window's scaling.
 void SetClassIconOf(HWND window) {
-  HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                             MAKEINTRESOURCEA(LibGetIconIndex() + LIB_ICON_BASE), IMAGE_ICON, 0, 0,
-                                             LR_DEFAULTSIZE | LR_SHARED));
-  SetClassLongPtrA(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
+  SetClassIcons(window, GetModuleHandleA(nullptr), LibGetIconIndex() + LIB_ICON_BASE);
 }
 
 void DestroyPlaceholder() {
@@ -86,14 +111,14 @@ void FitSetupLabel(HWND page) {
   RECT r;
   GetWindowRect(label, &r);
   MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
-  int width = CaptionWidth(label) + 4;
+  int width = CaptionWidth(label) + ScaleForWindow(label, kLabelMargin);
   SetWindowPos(label, nullptr, 0, 0, width, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
   if (!line) return;
   RECT l;
   GetWindowRect(line, &l);
   MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&l), 2);
-  LONG left = r.left + width + 2;
-  if (left > l.right - 8) left = l.right - 8;
+  LONG left = r.left + width + ScaleForWindow(label, 2);
+  if (left > l.right - ScaleForWindow(label, 8)) left = l.right - ScaleForWindow(label, 8);
   SetWindowPos(line, nullptr, left, l.top, l.right - left, l.bottom - l.top, SWP_NOZORDER);
 }
 
@@ -102,6 +127,30 @@ int NamedRecords() {
   for (const ToolRecord& record : ToolCatalogue)
     if (record.name[0] && ++named >= 2) break;
   return named;
+}
+
+// The small picture fits the button beside its text.
+void SetBrowseIcon(HWND page) {
+  HWND browse = GetDlgItem(page, IDC_BROWSE);
+  SetControlIcon(browse, LibResourceModule, 2551, ScaleForWindow(browse, kBrowseGlyph));
+}
+
+void SetProgressIcon(HWND page) {
+  SetControlIcon(GetDlgItem(page, IDC_PROGRESSICON), LibResourceModule, 107, LargeIconSize(WindowDpi(page)));
+}
+
+INT_PTR OnOptionsDpiChanged(HWND page) {
+  SetClassIconOf(page);
+  SetBrowseIcon(page);
+  RemakeLook(page, OptionsLook, {IDC_TITLE});
+  FitSetupLabel(page);
+  return FALSE;  // the dialog manager moves and scales the page
+}
+
+INT_PTR OnProgressDpiChanged(HWND page) {
+  SetProgressIcon(page);
+  RemakeLook(page, ProgressLook, {IDC_TITLE, IDC_THANKS});
+  return FALSE;
 }
 
 INT_PTR OnOptionsInit(HWND page) {
@@ -120,9 +169,7 @@ INT_PTR OnOptionsInit(HWND page) {
   CheckDlgButton(page, IDC_STARTAFTER, StartAfterSetupOption && AnyToolWasRunning() ? BST_CHECKED : BST_UNCHECKED);
   FillLanguageList(page);
   SetOptionsPageTexts(page);
-  // The small picture fits the button beside its text.
-  HANDLE browse = LoadImageA(LibResourceModule, MAKEINTRESOURCEA(2551), IMAGE_ICON, 16, 16, LR_SHARED);
-  SendDlgItemMessageA(page, IDC_BROWSE, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(browse));
+  SetBrowseIcon(page);
   ShowWindow(page, SW_SHOW);
   DestroyPlaceholder();
   return FALSE;
@@ -184,8 +231,7 @@ INT_PTR OnProgressInit(HWND page) {
   LibTranslate(reinterpret_cast<const char*>(page), 0);
   MakeLook(page, ProgressLook, {IDC_TITLE, IDC_THANKS});
   FitSetupLabel(page);
-  HANDLE icon = LoadImageA(LibResourceModule, MAKEINTRESOURCEA(107), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED);
-  SendDlgItemMessageA(page, IDC_PROGRESSICON, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+  SetProgressIcon(page);
   SendDlgItemMessageA(page, IDC_PROGRESSBAR, PBM_SETRANGE32, 0, 100);
   ShowWindow(page, SW_SHOW);
   DestroyPlaceholder();
@@ -232,6 +278,8 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
     case WM_COMMAND: return OnOptionsCommand(page, wParam);
     case WM_CTLCOLORSTATIC: return OnStaticColour(OptionsLook, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(OptionsLook.page);
+    case kWmDpiChanged: return OnOptionsDpiChanged(page);
+    case WM_DESTROY: FreeControlIcon(GetDlgItem(page, IDC_BROWSE)); return FALSE;
   }
   return FALSE;
 }
@@ -244,7 +292,9 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
       return TRUE;
     case WM_CTLCOLORSTATIC: return OnStaticColour(ProgressLook, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(ProgressLook.page);
+    case kWmDpiChanged: return OnProgressDpiChanged(page);
     case WM_DESTROY:
+      FreeControlIcon(GetDlgItem(page, IDC_PROGRESSICON));
       FreeLook(ProgressLook);
       ProgressPage = nullptr;
       return FALSE;
@@ -256,6 +306,11 @@ LRESULT CALLBACK PlaceholderWndProc(HWND window, UINT message, WPARAM wParam, LP
   if (message == WM_CREATE) {
     SetClassIconOf(window);
     SetSetupCaption(window);
+    return 0;
+  }
+  if (message == kWmDpiChanged) {  // the suggested place for the new scaling
+    const RECT* r = reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top, SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);

@@ -34,12 +34,24 @@ enum : int {
   IDC_CURSOR_DRAGGING = 2454,
 };
 
+constexpr int kFlagSize = 16;     // the flag pictures, drawn for 96 dpi
+constexpr int kButtonGlyph = 16;  // the buttons' pictures: small icons at 96 dpi
+
+// The buttons beside the list and their pictures.
+struct ButtonIcon {
+  int control;
+  int icon;
+  bool fromLibrary;
+};
+constexpr ButtonIcon kButtonIcons[] = {{IDC_WINDOWS, 118, true}, {IDC_REMOVE, 119, true}, {IDC_UP, 111, true},
+                                       {IDC_DOWN, 112, true},    {IDC_ADDDEFAULTS, 141, false}};
+
 constexpr int kAltSpace = 1056;
 constexpr int kPatternChars = kBossPatternChars;  // what the boxes and the list hold
 constexpr int kMenuSlots = 100;       // slot 0 unused
 constexpr int kMenuTextChars = 100;
 constexpr int kParentSteps = 7;
-constexpr int kFrameWidth = 3;
+constexpr int kFrameWidth = 3;  // pixels at 96 dpi
 constexpr DWORD kListExStyles = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER;  // 0x14020
 
 constexpr PageTip kTips[] = {
@@ -94,6 +106,7 @@ struct Picker {
   HBITMAP flag;     // the page's own copies of the two flag pictures
   HBITMAP flagTaken;
 } Drag;
+UINT ColumnDpi = kDefaultDpi;  // the scaling the list's column widths are for
 char MenuTitles[kMenuSlots][kMenuTextChars];
 char MenuClasses[kMenuSlots][kMenuTextChars];
 int MenuCount;
@@ -177,12 +190,13 @@ void FrameWindow(HWND window, bool on) {
   RECT r;
   GetWindowRect(window, &r);
   int width = r.right - r.left, height = r.bottom - r.top;
+  int frame = ScaleForWindow(BossKeyPageWindow, kFrameWidth);  // as wide as the page's scaling makes it
   HDC dc = GetWindowDC(window);
   if (!dc) return;
-  PatBlt(dc, 0, 0, width, kFrameWidth, DSTINVERT);
-  PatBlt(dc, 0, kFrameWidth, kFrameWidth, height - 2 * kFrameWidth, DSTINVERT);
-  PatBlt(dc, width - kFrameWidth, kFrameWidth, kFrameWidth, height - 2 * kFrameWidth, DSTINVERT);
-  PatBlt(dc, 0, height - kFrameWidth, width, kFrameWidth, DSTINVERT);
+  PatBlt(dc, 0, 0, width, frame, DSTINVERT);
+  PatBlt(dc, 0, frame, frame, height - 2 * frame, DSTINVERT);
+  PatBlt(dc, width - frame, frame, frame, height - 2 * frame, DSTINVERT);
+  PatBlt(dc, 0, height - frame, width, frame, DSTINVERT);
   ReleaseDC(window, dc);
 }
 
@@ -326,15 +340,24 @@ void OnDragDrop(HWND page, WPARAM keys, LPARAM position) {
   ShowWindowTexts(page, window);
 }
 
-void LoadFlagPictures() {
-  // The pictures' background (their first pixel) becomes the page's, and their
+// One flag picture at the page's scaling: the pictures are drawn for 96 dpi
+// and stretched smoothly for any other.
+HBITMAP LoadFlagPicture(HWND page, int resource) {
+  // The picture's background (its first pixel) becomes the page's, and its
   // greys the system's 3-D colours.
   constexpr UINT kLoad = LR_LOADTRANSPARENT | LR_LOADMAP3DCOLORS;
-  if (!Drag.flag)
-    Drag.flag = static_cast<HBITMAP>(LoadImageA(AppInstance, MAKEINTRESOURCEA(IDB_FLAG), IMAGE_BITMAP, 0, 0, kLoad));
-  if (!Drag.flagTaken)
-    Drag.flagTaken =
-        static_cast<HBITMAP>(LoadImageA(AppInstance, MAKEINTRESOURCEA(IDB_FLAG_TAKEN), IMAGE_BITMAP, 0, 0, kLoad));
+  HBITMAP drawn = static_cast<HBITMAP>(LoadImageA(AppInstance, MAKEINTRESOURCEA(resource), IMAGE_BITMAP, 0, 0, kLoad));
+  int size = ScaleForWindow(page, kFlagSize);
+  if (!drawn || size == kFlagSize) return drawn;
+  HBITMAP stretched = StretchedBitmap(drawn, size, size);
+  if (!stretched) return drawn;
+  DeleteObject(drawn);
+  return stretched;
+}
+
+void LoadFlagPictures(HWND page) {
+  if (!Drag.flag) Drag.flag = LoadFlagPicture(page, IDB_FLAG);
+  if (!Drag.flagTaken) Drag.flagTaken = LoadFlagPicture(page, IDB_FLAG_TAKEN);
 }
 
 void FreeFlagPictures() {
@@ -347,9 +370,15 @@ void FreeFlagPictures() {
 // ---- Start-up of the page.
 
 // The small size fits the small buttons beside the list.
-void SetButtonIcon(HWND page, int control, int icon) {
-  HANDLE image = LoadImageA(LibResourceModule, MAKEINTRESOURCEA(icon), IMAGE_ICON, 16, 16, LR_SHARED);
-  SendDlgItemMessageA(page, control, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(image));
+void SetButtonIcon(HWND page, int control, HINSTANCE module, int icon) {
+  HWND button = GetDlgItem(page, control);
+  SetControlIcon(button, module, icon, ScaleForWindow(button, kButtonGlyph));
+}
+
+// The buttons' pictures at the page's scaling (again after a change of it).
+void SetButtonIcons(HWND page) {
+  for (const ButtonIcon& b : kButtonIcons)
+    SetButtonIcon(page, b.control, b.fromLibrary ? LibResourceModule : AppInstance, b.icon);
 }
 
 // The hotkey control sits where the hidden edit 1150 marks its place, after the switch in the tab order.
@@ -371,15 +400,19 @@ void CreateHotkeyControl(HWND page) {
 void SetUpColumns(HWND page) {
   HWND list = List(page);
   SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, kListExStyles, kListExStyles);
-  RECT r = {};
-  GetClientRect(list, &r);
+  // The stored widths are pixels at 96 dpi; the list shows them at its scaling.
+  ColumnDpi = WindowDpi(list);
   int width0 = ReadSettingInt("BossColumnWidth0");
   if (width0 == -1) {
+    RECT r = {};
     GetWindowRect(list, &r);
-    width0 = (r.right - r.left - 2 * GetSystemMetrics(SM_CXEDGE) - GetSystemMetrics(SM_CXVSCROLL) - 2) / 2;
+    width0 = (r.right - r.left - 2 * MetricForWindow(list, SM_CXEDGE) - MetricForWindow(list, SM_CXVSCROLL) -
+              ScaleForDpi(2, ColumnDpi)) / 2;
+  } else {
+    width0 = ScaleForDpi(width0, ColumnDpi);
   }
   int width1 = ReadSettingInt("BossColumnWidth1");
-  if (width1 == -1) width1 = width0;
+  width1 = width1 == -1 ? width0 : ScaleForDpi(width1, ColumnDpi);
   const char* names[2] = {LIB_TEXT("Title"), LIB_TEXT("Class")};
   int widths[2] = {width0, width1};
   for (int i = 0; i < 2; ++i) {
@@ -414,14 +447,9 @@ void ShowEntries(HWND page) {
 
 INT_PTR OnInitDialog(HWND page) {
   PageInit(page, &BossKeyPageWindow, kTips, sizeof kTips / sizeof kTips[0]);
-  SetButtonIcon(page, IDC_WINDOWS, 118);
-  SetButtonIcon(page, IDC_REMOVE, 119);
-  SetButtonIcon(page, IDC_UP, 111);
-  SetButtonIcon(page, IDC_DOWN, 112);
-  HANDLE defaults = LoadImageA(AppInstance, MAKEINTRESOURCEA(141), IMAGE_ICON, 16, 16, LR_SHARED);
-  SendDlgItemMessageA(page, IDC_ADDDEFAULTS, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(defaults));
+  SetButtonIcons(page);
   InitCommonControls();
-  LoadFlagPictures();
+  LoadFlagPictures(page);
   ShowFlag(page, Drag.flag);
   CreateHotkeyControl(page);
   AddPageTips(page, &kHotkeyTip, 1);
@@ -536,8 +564,36 @@ INT_PTR OnSetCursor(HWND page, WPARAM over, LPARAM lParam) {
   return LibPageMessage(LibAppWindow, page, WM_SETCURSOR, over, lParam);
 }
 
+// Shown at another scaling (the sheet has scaled the page and its controls):
+// the columns keep their share, the pictures are made for the new size.
+INT_PTR OnDpiChanged(HWND page) {
+  HWND list = List(page);
+  UINT dpi = WindowDpi(list);
+  for (int i = 0; i < 2; ++i) {
+    int width = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0));
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MulDiv(width, static_cast<int>(dpi), static_cast<int>(ColumnDpi)));
+  }
+  ColumnDpi = dpi;
+  // The hotkey control is ours, not the template's: it goes where its marker went, in the new font.
+  RECT spot = {};
+  GetWindowRect(GetDlgItem(page, IDC_HOTKEYSPOT), &spot);
+  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&spot), 2);
+  SetWindowPos(HotkeyControl, nullptr, spot.left, spot.top, spot.right - spot.left, spot.bottom - spot.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageA(HotkeyControl, WM_SETFONT, static_cast<WPARAM>(SendDlgItemMessageA(page, IDC_ENABLE, WM_GETFONT, 0, 0)),
+               TRUE);
+  SetButtonIcons(page);
+  ShowFlag(page, nullptr);
+  FreeFlagPictures();
+  LoadFlagPictures(page);
+  ShowFlag(page, Drag.dragging ? Drag.flagTaken : Drag.flag);
+  return 0;
+}
+
 INT_PTR OnDestroy(HWND page) {
   if (Drag.dragging) EndDrag(page);
+  for (const ButtonIcon& b : kButtonIcons) FreeControlIcon(GetDlgItem(page, b.control));
+  ShowFlag(page, nullptr);
   FreeFlagPictures();
   HotkeyControl = nullptr;
   PageDone(&BossKeyPageWindow);
@@ -569,6 +625,8 @@ INT_PTR CALLBACK BossKeyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
     case WM_CAPTURECHANGED:
       if (Drag.dragging && reinterpret_cast<HWND>(lParam) != page) EndDrag(page);
       return 0;
+    case kWmDpiChangedAfterParent:
+      return OnDpiChanged(page);
     case WM_DESTROY:
       return OnDestroy(page);
   }
@@ -612,6 +670,7 @@ void SaveBossKeyPage(HWND page) {
   for (int i = 0; i < 2; ++i) {
     char name[32];
     snprintf(name, sizeof name, "BossColumnWidth%i", i);
-    LibWriteSettingInt(HKEY_CURRENT_USER, name, static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0)));
+    int width = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0));
+    LibWriteSettingInt(HKEY_CURRENT_USER, name, UnscaleForWindow(list, width));  // as pixels at 96 dpi
   }
 }

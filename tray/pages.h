@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+#include "common/dpi.h"
+
 // A control's help text; translate says whether it goes through LibTranslate first.
 struct PageTip {
   int control;

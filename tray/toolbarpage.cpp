@@ -3,6 +3,7 @@
 // when the settings window goes while nothing keeps the program running.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/fittext.h"
 #include "tray/pages.h"
@@ -70,9 +71,7 @@ void CheckWhen(HWND page, int control, bool checked) {
 
 void ShowVersion(HWND page) {
   if (!SmallFont) {
-    HDC dc = GetDC(page);
-    int height = -MulDiv(7, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    ReleaseDC(page, dc);
+    int height = -MulDiv(7, static_cast<int>(WindowDpi(page)), 72);
     SmallFont = CreateFontA(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, LibTranslate("Arial", 0));
   }
@@ -82,13 +81,14 @@ void ShowVersion(HWND page) {
   SetDlgItemTextA(page, IDC_VERSION, version);
 }
 
+constexpr int kSoundGlyph = 16;  // the stop sound's button: a small icon at 96 dpi
+
+// The pictures at the page's scaling (again after a change of it).
 void ShowIcons(HWND page) {
-  // Shared icons: the system keeps them, the controls only show them.
-  HANDLE program = LoadImageA(AppInstance, MAKEINTRESOURCEA(LibGetIconIndex() + LIB_ICON_BASE), IMAGE_ICON, 0, 0,
-                              LR_DEFAULTSIZE | LR_SHARED);
-  SendDlgItemMessageA(page, IDC_PROGRAMICON, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(program));
-  HANDLE sound = LoadImageA(LibResourceModule, MAKEINTRESOURCEA(2552), IMAGE_ICON, 16, 16, LR_SHARED);
-  SendDlgItemMessageA(page, IDC_STOPSOUND, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(sound));
+  SetControlIcon(GetDlgItem(page, IDC_PROGRAMICON), AppInstance, LibGetIconIndex() + LIB_ICON_BASE,
+                 LargeIconSize(WindowDpi(page)));
+  HWND sound = GetDlgItem(page, IDC_STOPSOUND);
+  SetControlIcon(sound, LibResourceModule, 2552, ScaleForWindow(sound, kSoundGlyph));
 }
 
 void ShowSettings(HWND page) {
@@ -111,7 +111,8 @@ void ShowSettings(HWND page) {
 void KeepSoundButtonBesideItsText(HWND page) {
   RECT client;
   GetClientRect(page, &client);
-  FitCheckBoxAndFollower(GetDlgItem(page, IDC_PLAYSOUND), GetDlgItem(page, IDC_STOPSOUND), client.right - 10);
+  FitCheckBoxAndFollower(GetDlgItem(page, IDC_PLAYSOUND), GetDlgItem(page, IDC_STOPSOUND),
+                         client.right - ScaleForWindow(page, 10));
 }
 
 INT_PTR OnInitDialog(HWND page) {
@@ -189,7 +190,20 @@ void AskToKeepRunning() {
   PostMessageA(LibAppWindow, WM_CLOSE, 0, 0);
 }
 
-INT_PTR OnDestroy() {
+// Shown at another scaling: the pictures and the small font made anew, the
+// sound's button fitted again to its text (the sheet has scaled the page).
+INT_PTR OnDpiChanged(HWND page) {
+  HFONT old = SmallFont;
+  SmallFont = nullptr;
+  ShowVersion(page);
+  if (old) DeleteObject(old);
+  ShowIcons(page);
+  KeepSoundButtonBesideItsText(page);
+  return 0;
+}
+
+INT_PTR OnDestroy(HWND page) {
+  for (int id : {IDC_PROGRAMICON, IDC_STOPSOUND}) FreeControlIcon(GetDlgItem(page, id));
   if (SmallFont) DeleteObject(SmallFont);
   SmallFont = nullptr;
   PageDone(&ToolbarPageWindow);
@@ -209,8 +223,10 @@ INT_PTR CALLBACK ToolbarPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
       return PageNotify(page, reinterpret_cast<const NMHDR*>(lParam), &result) ? result : 0;
     case WM_COMMAND:
       return OnCommand(page, wParam, lParam);
+    case kWmDpiChangedAfterParent:
+      return OnDpiChanged(page);
     case WM_DESTROY:
-      return OnDestroy();
+      return OnDestroy(page);
   }
   return 0;
 }

@@ -4,8 +4,9 @@
 Usage:  python3 res/icons/make_icons.py      (from anywhere)
 
 Everything is drawn here from simple vector shapes, anti-aliased by
-supersampling, and written next to this script.  Icons carry a 16x16 and a
-32x32 image (32-bit BGRA with an AND mask), cursors one 32x32 image, the two
+supersampling, and written next to this script.  Icons carry images of 16, 20,
+24, 32, 40 and 48 pixels (32-bit BGRA with an AND mask) and one of 256 pixels
+(PNG), drawn from a 16-unit or a 32-unit design; cursors one 32x32 image, the two
 bitmaps are 16x16 24-bit with the RGB(192,192,192) button-face background
 that LoadImage(LR_LOADMAP3DCOLORS) replaces.
 
@@ -17,6 +18,7 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SS = 4                      # samples per pixel along each axis
@@ -306,32 +308,40 @@ def gear_points(cx, cy, r_out, r_in, teeth, start=0.0):
 # Canvas: premultiplied RGBA floats, painted with coverage from supersampling
 # --------------------------------------------------------------------------
 
+# The size a picture is drawn at: the drawing functions work on their own grid
+# (16 or 32 units, the design size) and the canvas maps it onto `size` pixels.
+RENDER = {'scale': 1.0}
+
+
 class Canvas:
     def __init__(self, w, h=None):
-        self.w = w
-        self.h = h if h is not None else w
+        self.k = RENDER['scale']            # pixels per design unit
+        self.w = int(round(w * self.k))
+        self.h = int(round((h if h is not None else w) * self.k))
         self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(self.w * self.h)]
 
     def _coverage(self, shape):
+        k = self.k
         x0, y0, x1, y1 = shape.bbox
-        i0, j0 = max(0, int(math.floor(x0))), max(0, int(math.floor(y0)))
-        i1 = min(self.w, int(math.ceil(x1)))
-        j1 = min(self.h, int(math.ceil(y1)))
-        offs = [(k + 0.5) / SS for k in range(SS)]
+        i0, j0 = max(0, int(math.floor(x0 * k))), max(0, int(math.floor(y0 * k)))
+        i1 = min(self.w, int(math.ceil(x1 * k)))
+        j1 = min(self.h, int(math.ceil(y1 * k)))
+        ss = SS if self.w <= 64 else 2      # large images: fewer samples, as many per unit
+        offs = [(n + 0.5) / ss for n in range(ss)]
         for j in range(j0, j1):
             for i in range(i0, i1):
                 n = 0
                 for sy in offs:
                     for sx in offs:
-                        if shape.hit(i + sx, j + sy):
+                        if shape.hit((i + sx) / k, (j + sy) / k):
                             n += 1
                 if n:
-                    yield i, j, n / float(SS * SS)
+                    yield i, j, n / float(ss * ss)
 
     def fill(self, shape, paint, opacity=1.0):
         """Paint the shape (source-over). paint: colour or f(x, y)."""
         for i, j, cov in self._coverage(shape):
-            r, g, b, a = paint(i + 0.5, j + 0.5) if callable(paint) else paint
+            r, g, b, a = paint((i + 0.5) / self.k, (j + 0.5) / self.k) if callable(paint) else paint
             sa = a * cov * opacity
             p = self.px[j * self.w + i]
             k = 1.0 - sa
@@ -400,9 +410,26 @@ def dib32(cv):
     return header + bytes(xor) + bytes(mask)
 
 
+def png(cv):
+    """PNG data (8-bit RGBA) of the canvas: how an .ico holds its 256-pixel image."""
+    raw = bytearray()
+    for j in range(cv.h):
+        raw.append(0)                                   # no filter
+        for i in range(cv.w):
+            raw += bytes(cv.pixel(i, j))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack('>I', len(data)) + body + struct.pack('>I', zlib.crc32(body) & 0xffffffff)
+    return (b'\x89PNG\r\n\x1a\n' +
+            chunk(b'IHDR', struct.pack('>IIBBBBB', cv.w, cv.h, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+
+
 def icon_file(canvases, hotspot=None):
-    """.ico data, or .cur data when a hotspot (x, y) is given."""
-    images = [dib32(cv) for cv in canvases]
+    """.ico data, or .cur data when a hotspot (x, y) is given.  Images of 256
+    pixels are stored PNG-compressed, as Windows Vista and later read them."""
+    images = [png(cv) if cv.w >= 256 else dib32(cv) for cv in canvases]
     out = struct.pack('<HHH', 0, 2 if hotspot else 1, len(images))
     offset = 6 + 16 * len(images)
     for cv, data in zip(canvases, images):
@@ -1075,6 +1102,18 @@ def draw_hand_cursor(s):
     return cv
 
 
+def draw_wash_now(s):
+    """"Wash this item now": a bold arrow pointing right, for the small
+    buttons beside the Wash page's check boxes."""
+    cv = Canvas(s)
+    k = s / 16.0
+    pts = [(1.5 * k, 5.5 * k), (8 * k, 5.5 * k), (8 * k, 1.5 * k), (15 * k, 8 * k),
+           (8 * k, 14.5 * k), (8 * k, 10.5 * k), (1.5 * k, 10.5 * k)]
+    cv.outlined(poly_maker(pts), BLUE_DARK, linear(0, 0, BLUE_LIGHT, 0, s, BLUE),
+                1.0 if s == 16 else 1.5)
+    return cv
+
+
 # --------------------------------------------------------------------------
 
 ICONS = [
@@ -1100,6 +1139,10 @@ ICONS = [
     ('uninstall.ico', draw_uninstall),
 ]
 
+GLYPHS = [
+    ('wash_now.ico', draw_wash_now),
+]
+
 CURSORS = [
     ('flag_drag.cur', draw_flag_cursor, (5, 31)),
     ('hand.cur', draw_hand_cursor, (15, 20)),
@@ -1109,6 +1152,25 @@ BITMAPS = [
     ('flag.bmp', draw_flag_bmp),
     ('flag_empty.bmp', draw_flag_empty_bmp),
 ]
+
+
+# Every icon holds the sizes that the usual display scalings ask for: the small
+# icon at 100, 125, 150 and 200 % (16, 20, 24, 32), the large one (32, 40, 48)
+# and the 256-pixel image of Explorer's large views.  Small sizes are drawn from
+# the pixel-tuned 16-unit design, larger ones from the 32-unit design.
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 256)
+# Glyphs for the smallest buttons have more small sizes besides.
+GLYPH_SIZES = (8, 10, 12, 14) + ICON_SIZES
+
+
+def drawn(draw, size):
+    """The picture at `size` pixels."""
+    design = 16 if size < 32 else 32
+    RENDER['scale'] = size / float(design)
+    try:
+        return draw(design)
+    finally:
+        RENDER['scale'] = 1.0
 
 
 def write(name, data):
@@ -1126,7 +1188,8 @@ def write(name, data):
 
 def main(argv):
     only = set(argv[1:])
-    jobs = ([(n, lambda d=d: icon_file([d(16), d(32)])) for n, d in ICONS] +
+    jobs = ([(n, lambda d=d: icon_file([drawn(d, size) for size in ICON_SIZES])) for n, d in ICONS] +
+            [(n, lambda d=d: icon_file([drawn(d, size) for size in GLYPH_SIZES])) for n, d in GLYPHS] +
             [(n, lambda d=d, h=h: icon_file([d(32)], h)) for n, d, h in CURSORS] +
             [(n, lambda d=d: bmp_file(d(16))) for n, d in BITMAPS] +
             # setup's header picture, on the header band's white

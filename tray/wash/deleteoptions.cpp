@@ -37,10 +37,7 @@ const DeleteOption& OptionOf(int box) {
   return kOptions[0];
 }
 
-void SetClassIcon(HWND dialog, int icon) {
-  HICON image = LoadIconA(AppInstance, MAKEINTRESOURCEA(icon));
-  SetClassLongPtrA(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(image));
-}
+void SetClassIcon(HWND dialog, int icon) { SetClassIcons(dialog, AppInstance, icon); }
 
 // Over the settings window when it shows, without changing the dialog's size.
 void CentreOverOwner(HWND dialog) {
@@ -92,6 +89,9 @@ INT_PTR CALLBACK DeleteOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPA
       return OnInitDialog(dialog);
     case WM_COMMAND:
       return OnCommand(dialog, wParam, lParam);
+    case kWmDpiChanged:
+      SetClassIcon(dialog, 140);
+      return 0;  // the dialog manager moves and scales the dialog
     case WM_DESTROY:
       ForgetTooltip(dialog);
       return 0;

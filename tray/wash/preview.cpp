@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/dpi.h"
 #include "tray/pages.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/report.h"
@@ -23,13 +24,14 @@ enum : int {
   IDC_PREVIEWLIST = 1401,
 };
 enum Column { kItemColumn, kWhatColumn, kCountColumn, kSizeColumn, kColumnCount };
-constexpr int kMargin = 10;
+constexpr int kMargin = 10;  // pixels at 96 dpi, as the column widths below
 
 // The preview on screen (the dialog is modal: one at a time) and how its list is sorted.
 const WashReport* Shown = nullptr;
 int SortColumn = -1;
 bool SortAscending = true;
 POINT MinimumSize = {};
+UINT ColumnDpi = kDefaultDpi;  // the scaling the list's columns and the smallest size are for
 
 // A row's text in a column.
 void CellText(const WashTarget& t, int column, char* out, size_t cap) {
@@ -86,11 +88,12 @@ int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) {
 void AddColumns(HWND list) {
   const char* titles[kColumnCount] = {LIB_TEXT("Item"), LIB_TEXT("What"), LIB_TEXT("Count"), LIB_TEXT("Size")};
   const int widths[kColumnCount] = {130, 330, 60, 80};
+  ColumnDpi = WindowDpi(list);
   for (int c = 0; c < kColumnCount; ++c) {
     LVCOLUMNA column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
     column.fmt = c >= kCountColumn ? LVCFMT_RIGHT : LVCFMT_LEFT;
-    column.cx = widths[c];
+    column.cx = ScaleForDpi(widths[c], ColumnDpi);
     column.pszText = const_cast<char*>(LibTranslate(titles[c], 1));
     SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
   }
@@ -144,11 +147,12 @@ void Layout(HWND dialog) {
   GetWindowRect(close, &button);
   GetWindowRect(total, &label);
   int bw = button.right - button.left, bh = button.bottom - button.top, lh = label.bottom - label.top;
-  int width = client.right - 2 * kMargin;
-  MoveWindow(total, kMargin, kMargin, width, lh, TRUE);
-  MoveWindow(close, client.right - kMargin - bw, client.bottom - kMargin - bh, bw, bh, TRUE);
-  int top = kMargin + lh + kMargin / 2;
-  MoveWindow(GetDlgItem(dialog, IDC_PREVIEWLIST), kMargin, top, width, client.bottom - top - bh - 2 * kMargin, TRUE);
+  int margin = ScaleForWindow(dialog, kMargin);
+  int width = client.right - 2 * margin;
+  MoveWindow(total, margin, margin, width, lh, TRUE);
+  MoveWindow(close, client.right - margin - bw, client.bottom - margin - bh, bw, bh, TRUE);
+  int top = margin + lh + margin / 2;
+  MoveWindow(GetDlgItem(dialog, IDC_PREVIEWLIST), margin, top, width, client.bottom - top - bh - 2 * margin, TRUE);
 }
 
 INT_PTR OnInitDialog(HWND dialog, LPARAM report) {
@@ -178,6 +182,21 @@ INT_PTR OnNotify(const NMHDR* header) {
   return TRUE;
 }
 
+// Moved to a monitor of another scaling: the dialog manager scales the dialog and
+// its controls; the columns keep their share and the smallest size follows.
+INT_PTR OnDpiChanged(HWND dialog, WPARAM dpi) {
+  UINT now = LOWORD(dpi);
+  HWND list = GetDlgItem(dialog, IDC_PREVIEWLIST);
+  for (int c = 0; c < kColumnCount; ++c) {
+    int width = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, c, 0));
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, c, MulDiv(width, static_cast<int>(now), static_cast<int>(ColumnDpi)));
+  }
+  MinimumSize = POINT{MulDiv(MinimumSize.x, static_cast<int>(now), static_cast<int>(ColumnDpi)),
+                      MulDiv(MinimumSize.y, static_cast<int>(now), static_cast<int>(ColumnDpi))};
+  ColumnDpi = now;
+  return FALSE;  // the dialog manager goes on to move and scale the dialog
+}
+
 INT_PTR OnMinMax(LPARAM lParam) {
   MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lParam);
   info->ptMinTrackSize = MinimumSize;
@@ -189,6 +208,7 @@ INT_PTR CALLBACK PreviewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITDIALOG: return OnInitDialog(dialog, lParam);
     case WM_SIZE: Layout(dialog); return TRUE;
     case WM_GETMINMAXINFO: return OnMinMax(lParam);
+    case kWmDpiChanged: return OnDpiChanged(dialog, wParam);
     case WM_NOTIFY: return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
       if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) EndDialog(dialog, 0);

@@ -3,6 +3,7 @@
 // Delete Options dialog and the family's separate cleaning tool.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "tray/pages.h"
 #include "tray/qvtoolbar.h"
@@ -93,21 +94,45 @@ void Done(const WashReport& report) {
   MessageBoxA(LibOwnerWindow, text, kProductTitle, MB_ICONINFORMATION);
 }
 
+// The buttons that clear one item, or one group, at once: each shows the
+// wash-now arrow, as large as the button's scaling asks and its face holds.
+constexpr int kClearNowButtons[] = {1140, 1141, 1142, 1143, 1147, 1144, 1073, 1221, 1225, IDC_IEGROUP, IDC_WINDOWSGROUP};
+constexpr int kClearNowIcon = 153;
+constexpr int kClearNowGlyph = 8;  // pixels at 96 dpi
+constexpr int kToolGlyph = 16;     // the cleaning tool's button: a small icon at 96 dpi
+
+// Whether the groups show their other pictures (the key "5" held at the page's start).
+bool OtherGroupPictures = false;
+
+int GlyphSize(HWND button) {
+  RECT face = {};
+  GetClientRect(button, &face);
+  int room = (face.right < face.bottom ? face.right : face.bottom) - 2;  // inside the button's edge
+  int size = ScaleForWindow(button, kClearNowGlyph);
+  return size < room ? size : room;
+}
+
+// Every picture of the page at the page's scaling (again after a change of it).
 void SetIcons(HWND page) {
-  if (GetAsyncKeyState('5') < 0) {  // the groups' other pictures
-    SendDlgItemMessageA(page, IDC_IEICON, STM_SETIMAGE, IMAGE_ICON,
-                        reinterpret_cast<LPARAM>(LoadImageA(AppInstance, MAKEINTRESOURCEA(147), IMAGE_ICON, 0, 0,
-                                                            LR_DEFAULTSIZE | LR_SHARED)));
-    SendDlgItemMessageA(page, IDC_WINDOWSICON, STM_SETIMAGE, IMAGE_ICON,
-                        reinterpret_cast<LPARAM>(LoadImageA(AppInstance, MAKEINTRESOURCEA(162), IMAGE_ICON, 0, 0,
-                                                            LR_DEFAULTSIZE | LR_SHARED)));
+  int large = LargeIconSize(WindowDpi(page));
+  SetControlIcon(GetDlgItem(page, IDC_IEICON), AppInstance, OtherGroupPictures ? 147 : 128, large);
+  SetControlIcon(GetDlgItem(page, IDC_WINDOWSICON), AppInstance, OtherGroupPictures ? 162 : 130, large);
+  HWND tool = GetDlgItem(page, IDC_WASHTOOL);
+  SetControlIcon(tool, AppInstance, 152, ScaleForWindow(tool, kToolGlyph));
+  for (int id : kClearNowButtons) {
+    HWND button = GetDlgItem(page, id);
+    SetControlIcon(button, AppInstance, kClearNowIcon, GlyphSize(button));
   }
-  HANDLE tool = LoadImageA(AppInstance, MAKEINTRESOURCEA(152), IMAGE_ICON, 16, 16, LR_SHARED);
-  SendDlgItemMessageA(page, IDC_WASHTOOL, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(tool));
+}
+
+void FreeIcons(HWND page) {
+  for (int id : {IDC_IEICON, IDC_WINDOWSICON, IDC_WASHTOOL}) FreeControlIcon(GetDlgItem(page, id));
+  for (int id : kClearNowButtons) FreeControlIcon(GetDlgItem(page, id));
 }
 
 INT_PTR OnInitDialog(HWND page) {
   PageInit(page, &WashPageWindow, nullptr, 0);
+  OtherGroupPictures = GetAsyncKeyState('5') < 0;  // the groups' other pictures
   SetIcons(page);
   AddPageTips(page, kTips, sizeof kTips / sizeof kTips[0]);
   for (const WashItem& item : kWashItems)
@@ -216,7 +241,11 @@ INT_PTR CALLBACK WashPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
       return PageNotify(page, reinterpret_cast<const NMHDR*>(lParam), &result) ? result : 0;
     case WM_COMMAND:
       return OnCommand(page, wParam, lParam);
+    case kWmDpiChangedAfterParent:
+      SetIcons(page);
+      return 0;
     case WM_DESTROY:
+      FreeIcons(page);
       PageDone(&WashPageWindow);
       return 0;
   }
