@@ -177,7 +177,6 @@ bool TrayWindowMessage(HWND window, UINT message, WPARAM) {
   return true;
 }
 
-
 }  // namespace qv
 
 using namespace qv;

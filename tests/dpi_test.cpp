@@ -17,7 +17,6 @@ using namespace qvt;
 
 namespace {
 
-constexpr UINT kOpenSettings = WM_USER + 17;
 constexpr int kApply = 0x3021;  // the sheet's Apply button
 constexpr const char* kDesktopKey = "Control Panel\\Desktop";
 // Where the scaling tests keep the user's own "LogPixels" while they change it,
@@ -210,18 +209,7 @@ class DpiTray : public ::testing::Test {
     RestoreSystemDpi();
   }
   int Scaled(int value) const { return MulDiv(value, dpi, 96); }
-  HWND OpenPage(int index) {
-    if (!proc.process) {
-      proc = StartTray("/s", &main);
-      if (!main) return nullptr;
-    }
-    PostMessageA(main, kOpenSettings, static_cast<WPARAM>(index), 0);
-    sheet = WaitSettings(proc.pid);
-    if (!sheet || !WaitUntil([&] { return SheetPageIndex(sheet) == index; }, 5000)) return nullptr;
-    LRESULT page = 0;
-    Send(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, &page);
-    return reinterpret_cast<HWND>(page);
-  }
+  HWND OpenPage(int index) { return OpenSettingsPage(&proc, &main, &sheet, index); }
   static int ColumnWidth(HWND list, int column) {
     LRESULT width = -1;
     Send(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0, &width);

@@ -1,5 +1,7 @@
 #include "tray_support.h"
 
+#include <commctrl.h>
+
 namespace qvt {
 
 void ResetTray() {
@@ -33,6 +35,20 @@ void EndTray(Process& p, HWND mainWindow) {
 }
 
 HWND WaitSettings(DWORD pid, DWORD timeoutMs) { return WaitSheet(pid, kProductTitle, timeoutMs); }
+
+HWND OpenSettingsPage(Process* p, HWND* mainWindow, HWND* sheet, int index) {
+  constexpr UINT kOpenSettings = WM_USER + 17;
+  if (!p->process) {
+    *p = StartTray("/s", mainWindow);
+    if (!*mainWindow) return nullptr;
+  }
+  PostMessageA(*mainWindow, kOpenSettings, static_cast<WPARAM>(index), 0);
+  *sheet = WaitSettings(p->pid);
+  if (!*sheet || !WaitUntil([&] { return SheetPageIndex(*sheet) == index; }, 5000)) return nullptr;
+  LRESULT page = 0;
+  Send(*sheet, PSM_GETCURRENTPAGEHWND, 0, 0, &page);
+  return reinterpret_cast<HWND>(page);
+}
 
 bool NoSettingsFor(DWORD pid, DWORD ms) { return WaitSheet(pid, nullptr, ms) == nullptr; }
 

@@ -19,6 +19,9 @@ long CloseTray(Process& p, HWND mainWindow);
 void EndTray(Process& p, HWND mainWindow);
 // The settings window of that process, if it opens within the time.
 HWND WaitSettings(DWORD pid, DWORD timeoutMs = 5000);
+// The settings window at that page: the tray program is started with "/s" unless
+// *p already runs it; returns the page (null when it did not show) and the sheet in *sheet.
+HWND OpenSettingsPage(Process* p, HWND* mainWindow, HWND* sheet, int index);
 // True when no settings window of that process shows up within the time.
 bool NoSettingsFor(DWORD pid, DWORD ms);
 

@@ -14,7 +14,6 @@ using namespace qvt;
 
 namespace {
 
-constexpr UINT kOpenSettings = WM_USER + 17;
 constexpr int kWashButton = 1175;
 constexpr const char* kConfirm = "Clear all information for the selected items?";
 constexpr const char* kTypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
@@ -39,18 +38,7 @@ class WashRun : public ::testing::Test {
     return v;
   }
   // Starts the program (it inherits the scratch TEMP) and opens the settings at a page.
-  HWND OpenPage(int index) {
-    if (!proc.process) {
-      proc = StartTray("/s", &main);
-      if (!main) return nullptr;
-    }
-    PostMessageA(main, kOpenSettings, static_cast<WPARAM>(index), 0);
-    sheet = WaitSettings(proc.pid);
-    if (!sheet || !WaitUntil([&] { return SheetPageIndex(sheet) == index; }, 5000)) return nullptr;
-    LRESULT page = 0;
-    Send(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, &page);
-    return reinterpret_cast<HWND>(page);
-  }
+  HWND OpenPage(int index) { return OpenSettingsPage(&proc, &main, &sheet, index); }
   // Presses a button of the page without waiting for what it starts.
   void Press(HWND page, int control) {
     PostMessageA(page, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, control)));
