@@ -230,6 +230,12 @@ void Finish(Walk& w) {
   }
 }
 
+bool KeptAtStart(const Walk& w, const wchar_t* name) {
+  for (const wchar_t* const* kept = w.rules.keepAtStart; kept && *kept; ++kept)
+    if (CompareStringOrdinal(name, -1, *kept, -1, TRUE) == CSTR_EQUAL) return true;
+  return false;
+}
+
 // One listed record of the top level; false when the walk is to end.
 bool Handle(Walk& w, const FILE_ID_BOTH_DIR_INFO& record) {
   size_t nameChars = record.FileNameLength / sizeof(wchar_t);
@@ -255,6 +261,10 @@ bool Handle(Walk& w, const FILE_ID_BOTH_DIR_INFO& record) {
   DWORD attributes = record.FileAttributes;
   bool keepGoing = true;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (f.depth == 0 && KeptAtStart(w, name)) {
+      w.path[at] = 0;
+      return true;
+    }
     if (f.depth < w.rules.depth) {
       if (!IsLink(attributes, record.EaSize)) {  // a reparse point's listing gives its tag there
         if (!Enter(w, name, at + 1 + nameChars)) w.path[at] = 0;

@@ -56,6 +56,9 @@ struct WalkRules {
   // Asked after every entry; true ends the walk.
   bool (*stopping)(void* context);
   void* context;
+  // Names of the start folder's subfolders that the walk leaves as they are, not
+  // entered and not counted as left (null-terminated list; null: none).
+  const wchar_t* const* keepAtStart;
 };
 
 enum WalkResult {

@@ -225,7 +225,7 @@ int LibDeleteFolder(const char* path, int withContents) {
   // The tree through the one walk (a link given itself goes as a link); without
   // contents only an empty folder goes.
   WalkRules rules = {nullptr, withContents ? kWalkAnyDepth : 0, true, true, false, false,
-                     withContents ? RemoveWalkedFile : nullptr, nullptr, nullptr, nullptr, nullptr};
+                     withContents ? RemoveWalkedFile : nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
   WalkTree(literal.data(), rules);
   return GetFileAttributesW(literal.data()) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
 }
@@ -275,7 +275,7 @@ int LibDeleteShortcuts(int csidl) {
   // The folder and its subfolders; a shortcut folder of the user's is never
   // emptied, only the family's shortcuts picked from it (the guard is not asked).
   ShortcutWalk walk = {installFolder, 0};
-  WalkRules rules = {L"*.lnk", 1, false, false, false, true, DeleteIfFamilyShortcut, nullptr, nullptr, nullptr, &walk};
+  WalkRules rules = {L"*.lnk", 1, false, false, false, true, DeleteIfFamilyShortcut, nullptr, nullptr, nullptr, &walk, nullptr};
   WalkTree(literal.data(), rules);
   ComEnd(com);
   if (walk.deleted) SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHW, folder, nullptr);

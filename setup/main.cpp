@@ -241,7 +241,7 @@ std::vector<std::string> DeleteWhatCanGo(const char* folder) {
     return pass.left;
   for (int round = 0; round < kStarterWaitRounds; ++round) {
     pass.left.clear();
-    WalkRules rules = {nullptr, 0, false, false, false, false, RemovePackageFile, nullptr, nullptr, nullptr, &pass};
+    WalkRules rules = {nullptr, 0, false, false, false, false, RemovePackageFile, nullptr, nullptr, nullptr, &pass, nullptr};
     WalkTree(literal.data(), rules);
     bool onlyOurs = true;  // the running setup and its library cannot go before setup ends
     for (const std::string& name : pass.left)

@@ -127,7 +127,7 @@ bool MakePictureFolder(wchar_t* out, size_t cap) {
 
 void MoveFolderFiles(const wchar_t* source, const wchar_t* destination) {
   WalkRules rules = {nullptr, 0, false, false, false, false, MovePicture, nullptr, nullptr, nullptr,
-                     const_cast<wchar_t*>(destination)};
+                     const_cast<wchar_t*>(destination), nullptr};
   WalkTree(source, rules);
 }
 

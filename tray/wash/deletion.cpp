@@ -338,6 +338,7 @@ unsigned long long SizeInFolder(HANDLE folder, const wchar_t* name) {
 struct WashWalk {
   DeleteOptions options;
   std::wstring changed;  // the folder whose deletions the shell was not told of yet
+  bool (*pick)(HANDLE folder, const wchar_t* name);
 };
 
 void TellChangedFolder(WashWalk& walk) {
@@ -355,6 +356,7 @@ void NoteDeletedIn(WashWalk& walk, const wchar_t* path) {
 
 bool WalkFile(void* context, const WalkEntry& entry) {
   WashWalk* walk = static_cast<WashWalk*>(context);
+  if (walk->pick && !walk->pick(entry.folder, entry.name)) return true;
   if (IsPreview()) {  // the same walk, only looking: what would go
     ReportFile(entry.size);
     return true;
@@ -450,7 +452,7 @@ int SecureDeleteFile(const char* path) {
   return result;
 }
 
-EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse) {
+EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse, const EmptyChoices* choices) {
   if (!path || !path[0]) return kEmptyNothing;
   // The full form first: a drive-relative "C:" or a bare "*.tmp" would otherwise
   // name the current folder or the root of the current drive: refused.
@@ -477,10 +479,11 @@ EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse) {
   }
   // Never a root, never a folder of Windows or of a user, whatever the settings say.
   if (!IsBelowLiteralRoot(folder.c_str()) || IsProtectedFolderW(folder.c_str())) return kEmptyRefused;
-  WashWalk walk = {ReadDeleteOptions(), L""};
+  WashWalk walk = {ReadDeleteOptions(), L"", choices ? choices->pick : nullptr};
+  const wchar_t* const* keep = choices ? choices->keepAtStart : nullptr;
   bool everything = mask == L"*.*" || mask == L"*";
   WalkRules rules = {mask.c_str(), recurse ? kWalkAnyDepth : 0, recurse && everything, false, IsPreview(), false,
-                     WalkFile, WalkLeft, WalkRemoved, WalkStopping, &walk};
+                     WalkFile, WalkLeft, WalkRemoved, WalkStopping, &walk, keep};
   WalkResult result = WalkTree(folder.c_str(), rules);
   TellChangedFolder(walk);
   if (Stopping()) return kEmptyStopped;

@@ -21,7 +21,13 @@ enum EmptyOutcome {
   kEmptyRefused,  // a root, a relative path, a folder the guard protects, or one that cannot be held
   kEmptyStopped   // a stop ended it
 };
-EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse);
+// choices (null: none): subfolders of the start that the walk leaves as they are,
+// and a test that takes a file only when it says so (null: every file matching).
+struct EmptyChoices {
+  const wchar_t* const* keepAtStart;                // null-terminated names
+  bool (*pick)(HANDLE folder, const wchar_t* name);  // the file in its held folder
+};
+EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse, const EmptyChoices* choices = nullptr);
 // 0: stop requested or the file lies in a guarded folder (callers leave their loops); else 1.
 int SecureDeleteFile(const char* path);
 // 1: deleted, also when it was already gone; 0: not deleted (reported and counted when

@@ -15,6 +15,7 @@
 #include "common/widepath.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/deletion.h"
+#include "tray/wash/jumplists.h"
 #include "tray/wash/report.h"
 #include "tray/wash/wash.h"
 
@@ -136,7 +137,7 @@ void LeaveAlone(const wchar_t* path, LeftAloneReason reason) { NoteFolderLeftAlo
 // and relative paths, so a damaged value empties nothing). A folder that the guard
 // protects, or that the walk finds protected on the folder it holds, is left
 // alone, and the run says so.
-void EmptyIfFolder(const wchar_t* path, bool mustBeFolder) {
+void EmptyIfFolder(const wchar_t* path, bool mustBeFolder, const EmptyChoices* choices = nullptr) {
   if (!path[0]) return;
   if (mustBeFolder ? !IsFolder(path) : GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return;
   if (IsProtectedFolderW(path)) {
@@ -144,8 +145,12 @@ void EmptyIfFolder(const wchar_t* path, bool mustBeFolder) {
     return;
   }
   ReportTarget(kTargetFolder, DisplayText(path).c_str());
-  if (EmptyFolderW(path, 1) == kEmptyRefused) LeaveAlone(path, kLeftProtected);
+  if (EmptyFolderW(path, 1, choices) == kEmptyRefused) LeaveAlone(path, kLeftProtected);
 }
+
+// The jump lists' folders inside Recent: they hold the pins the user made, which
+// the Recent item leaves to the jump-list step.
+const wchar_t* const kJumpListFolders[] = {L"AutomaticDestinations", L"CustomDestinations", nullptr};
 
 // GetTempPath's folder is a temporary folder only when TMP or TEMP named it (the
 // first of them that is set is the one it takes); without both it is the profile
@@ -267,7 +272,19 @@ void WashRecentDocs() {
   }
   wchar_t path[kFolderChars];
   SpecialFolder(CSIDL_RECENT, path);
-  EmptyIfFolder(path, true);
+  EmptyChoices keepJumpLists = {kJumpListFolders, nullptr};
+  EmptyIfFolder(path, true, &keepJumpLists);
+}
+
+void WashJumpLists() {
+  wchar_t recent[kFolderChars];
+  SpecialFolder(CSIDL_RECENT, recent);
+  if (!recent[0]) return;
+  EmptyChoices recentOnly = {nullptr, JumpListGoes};
+  for (const wchar_t* const* folder = kJumpListFolders; *folder; ++folder) {
+    wchar_t path[kFolderChars];
+    if (JoinWide(path, kFolderChars, recent, *folder)) EmptyIfFolder(path, true, &recentOnly);
+  }
 }
 
 void WashFindMru() {
