@@ -244,7 +244,7 @@ PlacesResult ClearFirefoxHistory(const wchar_t* placesPath, bool preview, Places
       if (rc == SQLITE_OK && places && !preview) rc = Run(db, "COMMIT");
       if (sqlite3_get_autocommit(db) == 0) Run(db, "ROLLBACK");
     }
-    result = !places ? kPlacesNotPlaces : ResultOf(rc);
+    result = rc != SQLITE_OK ? ResultOf(rc) : places ? kPlacesDone : kPlacesNotPlaces;
     sqlite3_close(db);  // SQLite checkpoints and removes a write-ahead log it leaves
   }
   CloseHandle(held);
