@@ -444,3 +444,19 @@ WalkResult WalkTree(const wchar_t* start, const WalkRules& rules) {
   for (Frame& f : w.frames) CloseHandle(f.folder);  // an ended walk removes nothing more
   return result;
 }
+
+bool IsAtPath(HANDLE entry, const wchar_t* literal) {
+  std::vector<wchar_t> final(kLongPathChars), scratchFinal(kLongPathChars), scratchAsked(kLongPathChars);
+  DWORD n = GetFinalPathNameByHandleW(entry, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (n == 0 || n >= final.size()) return false;
+  const wchar_t* found = PlainFormOf(final.data(), scratchFinal.data(), scratchFinal.size());
+  const wchar_t* asked = PlainFormOf(literal, scratchAsked.data(), scratchAsked.size());
+  return found && asked && CompareStringOrdinal(found, -1, asked, -1, TRUE) == CSTR_EQUAL;
+}
+
+bool IsPlainFileAt(HANDLE file, const wchar_t* literal) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+         !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+         info.nNumberOfLinks == 1 && IsAtPath(file, literal);
+}

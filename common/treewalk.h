@@ -90,6 +90,12 @@ constexpr DWORD kHoldForDelete = 1;
 constexpr DWORD kHoldItself = 2;
 constexpr DWORD kHoldReadSecurity = 4;
 HANDLE OpenHeldFolder(const wchar_t* literal, DWORD how, DWORD* error);
+// The opened entry lies at the literal path asked for (letter case aside): no
+// link on the way led elsewhere, and a held folder was not moved.
+bool IsAtPath(HANDLE entry, const wchar_t* literal);
+// A plain file on a disk with this one name: no folder, device, link or other
+// reparse point, and no second name (a hard link) by which it is another file.
+bool IsPlainFileAt(HANDLE file, const wchar_t* literal);
 // A file name matches a pattern of "*" and "?" (case-insensitive, "*.*" and "*" match all).
 bool NameMatches(const wchar_t* name, const wchar_t* mask);
 

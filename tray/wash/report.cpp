@@ -73,26 +73,6 @@ bool LogFolderPath(const wchar_t* literal, std::wstring* folder) {
   return true;
 }
 
-// The opened entry lies at the literal path asked for (letter case aside): no
-// link on the way led elsewhere, and a held folder was not moved.
-bool IsAtPath(HANDLE entry, const wchar_t* literal) {
-  std::vector<wchar_t> final(kLongPathChars), scratchFinal(kLongPathChars), scratchAsked(kLongPathChars);
-  DWORD n = GetFinalPathNameByHandleW(entry, final.data(), static_cast<DWORD>(final.size()), 0);
-  if (n == 0 || n >= final.size()) return false;
-  const wchar_t* found = PlainFormOf(final.data(), scratchFinal.data(), scratchFinal.size());
-  const wchar_t* asked = PlainFormOf(literal, scratchAsked.data(), scratchAsked.size());
-  return found && asked && CompareStringOrdinal(found, -1, asked, -1, TRUE) == CSTR_EQUAL;
-}
-
-// A plain file on a disk with this one name: no folder, device, link or other
-// reparse point, and no second name (a hard link) by which it is another file.
-bool IsPlainFileAt(HANDLE file, const wchar_t* literal) {
-  BY_HANDLE_FILE_INFORMATION info;
-  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
-         !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-         info.nNumberOfLinks == 1 && IsAtPath(file, literal);
-}
-
 bool BeginsAsWashLog(HANDLE file) {
   char head[64] = {}, begin[64];
   DWORD got = 0;
