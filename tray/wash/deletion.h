@@ -22,6 +22,21 @@ enum EmptyOutcome {
   kEmptyStopped   // a stop ended it
 };
 EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse);
+// The files a cleaning rule names in one folder (a full path, no wildcards): those
+// matching mask, in the folder only or, with recurse, below it too, less those that
+// keep() holds back (it gets each file's literal full path). Emptied subfolders are
+// removed only with removeFolders, a mask of all files and no keep(); the folder
+// itself, with removeStart, only when it is empty afterwards (else it stays, and
+// nothing is counted for it). Refused, counted and reported as EmptyFolderW does.
+struct EmptyChoice {
+  const wchar_t* mask;  // "*" and "?"; null: all files
+  bool recurse;
+  bool removeFolders;
+  bool removeStart;
+  bool (*keep)(void* context, const wchar_t* path);
+  void* context;
+};
+EmptyOutcome EmptyFolderChosen(const wchar_t* folder, const EmptyChoice& choice);
 // 0: stop requested or the file lies in a guarded folder (callers leave their loops); else 1.
 int SecureDeleteFile(const char* path);
 // 1: deleted, also when it was already gone; 0: not deleted (reported and counted when

@@ -383,8 +383,9 @@ void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason) {
 }
 
 const char* LeftAloneReasonText(int reason, bool translated) {
-  const char* text = reason == kLeftNotTemporary ? LIB_TEXT("TMP and TEMP are not set, so it is not a temporary folder")
-                     : reason == kLeftRelative   ? LIB_TEXT("TMP or TEMP is not a full path")
-                                                 : LIB_TEXT("it is a folder of Windows or of a user");
+  const char* text = reason == kLeftNotTemporary     ? LIB_TEXT("TMP and TEMP are not set, so it is not a temporary folder")
+                     : reason == kLeftRelative       ? LIB_TEXT("TMP or TEMP is not a full path")
+                     : reason == kLeftProgramRunning ? LIB_TEXT("the program is running")
+                                                     : LIB_TEXT("it is a folder of Windows or of a user");
   return translated ? LibTranslate(text, 1) : text;
 }
