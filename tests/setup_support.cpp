@@ -12,7 +12,8 @@ namespace {
 
 int g_runs = 0;
 
-const char* const kSetupFiles[] = {"setup.exe", "setup.lst", "uninstall.exe", "Quorvane.dll", "qvtoolbar.exe", "qvuac.exe", "qvrunas.exe"};
+const char* const kSetupFiles[] = {"setup.exe", "setup.lst", "uninstall.exe", "Quorvane.dll", "qvtoolbar.exe", "qvuac.exe", "qvrunas.exe",
+                                   "quorvane-rules.ini"};
 
 std::string CommonPrograms() {
   char path[MAX_PATH] = {};

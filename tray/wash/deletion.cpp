@@ -338,7 +338,8 @@ unsigned long long SizeInFolder(HANDLE folder, const wchar_t* name) {
 struct WashWalk {
   DeleteOptions options;
   std::wstring changed;  // the folder whose deletions the shell was not told of yet
-  bool (*pick)(HANDLE folder, const wchar_t* name);
+  bool (*keep)(void* context, const WalkEntry& entry);  // a file held back; null: none
+  void* keepContext;
 };
 
 void TellChangedFolder(WashWalk& walk) {
@@ -356,7 +357,7 @@ void NoteDeletedIn(WashWalk& walk, const wchar_t* path) {
 
 bool WalkFile(void* context, const WalkEntry& entry) {
   WashWalk* walk = static_cast<WashWalk*>(context);
-  if (walk->pick && !walk->pick(entry.folder, entry.name)) return true;
+  if (walk->keep && walk->keep(walk->keepContext, entry)) return true;
   if (IsPreview()) {  // the same walk, only looking: what would go
     ReportFile(entry.size);
     return true;
@@ -399,6 +400,36 @@ int SecureDeleteHeld(HeldFile& held, const char* typed) {
     DeleteAndTell(held.folder, held.name, held.path.data(), options, options.shred, 1);
   }
   return 1;
+}
+
+// The folder walk of a wash over a folder's files matching mask (subfolders with
+// recurse), keep() holding files back.
+EmptyOutcome WalkForWash(const std::wstring& folder, const wchar_t* mask, bool recurse, bool removeFolders,
+                         bool (*keep)(void*, const WalkEntry&), void* keepContext,
+                         const wchar_t* const* keepAtStart) {
+  // Never a root, never a folder of Windows or of a user, whatever the settings say.
+  if (!IsBelowLiteralRoot(folder.c_str()) || IsProtectedFolderW(folder.c_str())) return kEmptyRefused;
+  WashWalk walk = {ReadDeleteOptions(), L"", keep, keepContext};
+  WalkRules rules = {mask, recurse ? kWalkAnyDepth : 0, removeFolders, false, IsPreview(), false,
+                     WalkFile, WalkLeft, WalkRemoved, WalkStopping, &walk, keepAtStart};
+  WalkResult result = WalkTree(folder.c_str(), rules);
+  TellChangedFolder(walk);
+  if (Stopping()) return kEmptyStopped;
+  FlushShellNotices();
+  if (result == kWalkNoFolder) return kEmptyNothing;
+  return result == kWalkRefused ? kEmptyRefused : kEmptied;
+}
+
+// The start folder of a walk removed when it is empty now: held as itself (a link
+// put in its place is not removed), judged by the guard on that handle. A folder
+// that still holds something stays without a word.
+void RemoveEmptiedStart(const wchar_t* literal) {
+  DWORD error = 0;
+  HANDLE folder = OpenHeldFolder(literal, kHoldForDelete | kHoldItself, &error);
+  if (!folder) return;
+  bool gone = !IsProtectedFolderHandle(folder) && MarkDeleted(folder, &error);
+  CloseHandle(folder);
+  if (gone) Notify(SHCNE_RMDIR, literal);
 }
 
 }  // namespace
@@ -452,7 +483,7 @@ int SecureDeleteFile(const char* path) {
   return result;
 }
 
-EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse, const EmptyChoices* choices) {
+EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse) {
   if (!path || !path[0]) return kEmptyNothing;
   // The full form first: a drive-relative "C:" or a bare "*.tmp" would otherwise
   // name the current folder or the root of the current drive: refused.
@@ -477,19 +508,21 @@ EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse, const EmptyChoices* 
       return kEmptied;
     }
   }
-  // Never a root, never a folder of Windows or of a user, whatever the settings say.
-  if (!IsBelowLiteralRoot(folder.c_str()) || IsProtectedFolderW(folder.c_str())) return kEmptyRefused;
-  WashWalk walk = {ReadDeleteOptions(), L"", choices ? choices->pick : nullptr};
-  const wchar_t* const* keep = choices ? choices->keepAtStart : nullptr;
   bool everything = mask == L"*.*" || mask == L"*";
-  WalkRules rules = {mask.c_str(), recurse ? kWalkAnyDepth : 0, recurse && everything, false, IsPreview(), false,
-                     WalkFile, WalkLeft, WalkRemoved, WalkStopping, &walk, keep};
-  WalkResult result = WalkTree(folder.c_str(), rules);
-  TellChangedFolder(walk);
-  if (Stopping()) return kEmptyStopped;
-  FlushShellNotices();
-  if (result == kWalkNoFolder) return kEmptyNothing;
-  return result == kWalkRefused ? kEmptyRefused : kEmptied;
+  return WalkForWash(folder, mask.c_str(), recurse != 0, recurse && everything, nullptr, nullptr, nullptr);
+}
+
+EmptyOutcome EmptyFolderChosen(const wchar_t* folder, const EmptyChoice& choice) {
+  if (!folder || !folder[0]) return kEmptyNothing;
+  std::vector<wchar_t> literal(kLongPathChars);
+  if (!LiteralFullPath(folder, literal.data(), literal.size()) || HasWildcard(literal.data())) return kEmptyRefused;
+  const wchar_t* mask = choice.mask ? choice.mask : L"*";
+  bool everything = !wcscmp(mask, L"*.*") || !wcscmp(mask, L"*");
+  EmptyOutcome outcome = WalkForWash(literal.data(), mask, choice.recurse,
+                                     choice.recurse && choice.removeFolders && everything && !choice.keep,
+                                     choice.keep, choice.context, choice.keepAtStart);
+  if (outcome == kEmptied && choice.removeStart && !IsPreview()) RemoveEmptiedStart(literal.data());
+  return outcome;
 }
 
 void EmptyFolder(char* path, int recurse) {

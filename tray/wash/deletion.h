@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "common/treewalk.h"
+
 constexpr int kDeletePathChars = 520;  // every path buffer of these routines
 
 // Empties a folder (subfolders with recurse; emptied subfolders removed only for "*.*"),
@@ -21,13 +23,26 @@ enum EmptyOutcome {
   kEmptyRefused,  // a root, a relative path, a folder the guard protects, or one that cannot be held
   kEmptyStopped   // a stop ended it
 };
-// choices (null: none): subfolders of the start that the walk leaves as they are,
-// and a test that takes a file only when it says so (null: every file matching).
-struct EmptyChoices {
-  const wchar_t* const* keepAtStart;                // null-terminated names
-  bool (*pick)(HANDLE folder, const wchar_t* name);  // the file in its held folder
+EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse);
+// The files a cleaning rule names in one folder (a full path, no wildcards): those
+// matching mask, in the folder only or, with recurse, below it too, less those that
+// keep() holds back (it gets each file's literal full path). Emptied subfolders are
+// removed only with removeFolders, a mask of all files and no keep(); the folder
+// itself, with removeStart, only when it is empty afterwards (else it stays, and
+// nothing is counted for it). Refused, counted and reported as EmptyFolderW does.
+// keep() sees each file as the walk met it (its held folder, its name and its
+// literal full path); keepAtStart names subfolders of the folder that the walk
+// leaves as they are (a null-terminated list; null: none).
+struct EmptyChoice {
+  const wchar_t* mask;  // "*" and "?"; null: all files
+  bool recurse;
+  bool removeFolders;
+  bool removeStart;
+  bool (*keep)(void* context, const WalkEntry& entry);
+  void* context;
+  const wchar_t* const* keepAtStart;
 };
-EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse, const EmptyChoices* choices = nullptr);
+EmptyOutcome EmptyFolderChosen(const wchar_t* folder, const EmptyChoice& choice);
 // 0: stop requested or the file lies in a guarded folder (callers leave their loops); else 1.
 int SecureDeleteFile(const char* path);
 // 1: deleted, also when it was already gone; 0: not deleted (reported and counted when

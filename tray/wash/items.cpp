@@ -137,7 +137,7 @@ void LeaveAlone(const wchar_t* path, LeftAloneReason reason) { NoteFolderLeftAlo
 // and relative paths, so a damaged value empties nothing). A folder that the guard
 // protects, or that the walk finds protected on the folder it holds, is left
 // alone, and the run says so.
-void EmptyIfFolder(const wchar_t* path, bool mustBeFolder, const EmptyChoices* choices = nullptr) {
+void EmptyIfFolder(const wchar_t* path, bool mustBeFolder, const EmptyChoice* choice = nullptr) {
   if (!path[0]) return;
   if (mustBeFolder ? !IsFolder(path) : GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return;
   if (IsProtectedFolderW(path)) {
@@ -145,12 +145,15 @@ void EmptyIfFolder(const wchar_t* path, bool mustBeFolder, const EmptyChoices* c
     return;
   }
   ReportTarget(kTargetFolder, DisplayText(path).c_str());
-  if (EmptyFolderW(path, 1, choices) == kEmptyRefused) LeaveAlone(path, kLeftProtected);
+  EmptyOutcome outcome = choice ? EmptyFolderChosen(path, *choice) : EmptyFolderW(path, 1);
+  if (outcome == kEmptyRefused) LeaveAlone(path, kLeftProtected);
 }
 
 // The jump lists' folders inside Recent: they hold the pins the user made, which
 // the Recent item leaves to the jump-list step.
 const wchar_t* const kJumpListFolders[] = {L"AutomaticDestinations", L"CustomDestinations", nullptr};
+
+bool KeepJumpList(void*, const WalkEntry& entry) { return !JumpListGoes(entry.folder, entry.name); }
 
 // GetTempPath's folder is a temporary folder only when TMP or TEMP named it (the
 // first of them that is set is the one it takes); without both it is the profile
@@ -272,7 +275,7 @@ void WashRecentDocs() {
   }
   wchar_t path[kFolderChars];
   SpecialFolder(CSIDL_RECENT, path);
-  EmptyChoices keepJumpLists = {kJumpListFolders, nullptr};
+  EmptyChoice keepJumpLists = {nullptr, true, true, false, nullptr, nullptr, kJumpListFolders};
   EmptyIfFolder(path, true, &keepJumpLists);
 }
 
@@ -280,7 +283,7 @@ void WashJumpLists() {
   wchar_t recent[kFolderChars];
   SpecialFolder(CSIDL_RECENT, recent);
   if (!recent[0]) return;
-  EmptyChoices recentOnly = {nullptr, JumpListGoes};
+  EmptyChoice recentOnly = {nullptr, false, false, false, KeepJumpList, nullptr, nullptr};
   for (const wchar_t* const* folder = kJumpListFolders; *folder; ++folder) {
     wchar_t path[kFolderChars];
     if (JoinWide(path, kFolderChars, recent, *folder)) EmptyIfFolder(path, true, &recentOnly);
@@ -400,8 +403,9 @@ void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason) {
 }
 
 const char* LeftAloneReasonText(int reason, bool translated) {
-  const char* text = reason == kLeftNotTemporary ? LIB_TEXT("TMP and TEMP are not set, so it is not a temporary folder")
-                     : reason == kLeftRelative   ? LIB_TEXT("TMP or TEMP is not a full path")
-                                                 : LIB_TEXT("it is a folder of Windows or of a user");
+  const char* text = reason == kLeftNotTemporary     ? LIB_TEXT("TMP and TEMP are not set, so it is not a temporary folder")
+                     : reason == kLeftRelative       ? LIB_TEXT("TMP or TEMP is not a full path")
+                     : reason == kLeftProgramRunning ? LIB_TEXT("the program is running")
+                                                     : LIB_TEXT("it is a folder of Windows or of a user");
   return translated ? LibTranslate(text, 1) : text;
 }

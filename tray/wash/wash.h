@@ -35,7 +35,14 @@ constexpr int kHistoryItem = 5;  // HistoryInRun is set just before it runs in a
 // or the Windows folder). Each goes into the thread's report (report.h) with its reason.
 // A TMP or TEMP that is not a full path names a folder relative to wherever the
 // program was started: left alone as well.
-enum LeftAloneReason { kLeftNothing = 0, kLeftProtected = 1, kLeftNotTemporary = 2, kLeftRelative = 3 };
+// A cleaning rule's files are left alone while the program that keeps them runs.
+enum LeftAloneReason {
+  kLeftNothing = 0,
+  kLeftProtected = 1,
+  kLeftNotTemporary = 2,
+  kLeftRelative = 3,
+  kLeftProgramRunning = 4
+};
 void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason);
 // Why, in a sentence part ("it is a folder of Windows or of a user"), translated or in English.
 const char* LeftAloneReasonText(int reason, bool translated);
