@@ -106,11 +106,8 @@ void Tree(const std::string& root) {
 class DeletionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseTrayIdentity();
-    ClearWashSettings();
-    StopRequested = 0;
+    StartWashTest();
     g_stopOnBox = 0;
-    WashErrorCount = WashWarningCount = WashLockedCount = 0;
     root_ = qvt::TempFolder();
   }
   void TearDown() override {

@@ -47,10 +47,7 @@ std::vector<unsigned char> Bytes(const std::string& path) {
 class JumpLists : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseTrayIdentity();
-    ClearWashSettings();
-    StopRequested = 0;
-    WashErrorCount = WashWarningCount = WashLockedCount = 0;
+    StartWashTest();
     automatic = env.recent + "AutomaticDestinations\\";
     custom = env.recent + "CustomDestinations\\";
     CreateDirectoryA(automatic.c_str(), nullptr);

@@ -18,6 +18,7 @@
 #include "tray/wash/wash.h"
 
 void UseTrayIdentity();
+void StartWashTest();
 
 namespace {
 
@@ -161,10 +162,7 @@ TEST(RulesPaths, VariablesResolveToTheKnownFolders) {
 class RulesWash : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseTrayIdentity();
-    ClearWashSettings();
-    StopRequested = 0;
-    WashErrorCount = WashWarningCount = WashLockedCount = 0;
+    StartWashTest();
     local = Folder(CSIDL_LOCAL_APPDATA);
     roaming = Folder(CSIDL_APPDATA);
     RemoveFixtures();

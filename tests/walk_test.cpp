@@ -33,10 +33,7 @@ bool Unspellable(const std::wstring& name) {
 class WalkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseTrayIdentity();
-    ClearWashSettings();
-    StopRequested = 0;
-    WashErrorCount = WashWarningCount = WashLockedCount = 0;
+    StartWashTest();
     temp = qvt::LongPath(env.temp);
     victim = qvt::LongPath(env.scratch) + L"victim\\";
     CreateDirectoryW(victim.c_str(), nullptr);

@@ -31,11 +31,8 @@ void MakeKey(const std::string& path) { qvt::WriteString(HKEY_CURRENT_USER, path
 class WashItems : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseTrayIdentity();
-    ClearWashSettings();
-    StopRequested = 0;
+    StartWashTest();
     HistoryInRun = 0;
-    WashErrorCount = WashWarningCount = WashLockedCount = 0;
   }
   void TearDown() override {
     ClearWashSettings();

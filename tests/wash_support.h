@@ -5,6 +5,8 @@
 #include <vector>
 
 void UseTrayIdentity();
+// The tray identity, no wash settings, no stop asked, the counts at zero.
+void StartWashTest();
 // Runs fn on a worker thread; answers every message box of this process with OK and
 // returns their texts in order. Bounded by timeoutMs.
 std::vector<std::string> BoxesDuring(void (*fn)(void*), void* arg, unsigned timeoutMs = 20000);
