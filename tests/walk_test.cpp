@@ -53,7 +53,7 @@ class WalkTest : public ::testing::Test {
     SetActiveReport(nullptr);
     for (const WashTarget& t : report.targets)
       if (t.kind == kTargetFolder && t.what == env.temp) return t;
-    return WashTarget{-1, kTargetFolder, "<no row for TEMP>", 0, 0, 0, 0, 0, 0};
+    return WashTarget{-1, kTargetFolder, "<no row for TEMP>", 0, 0, 0, 0, 0, 0, ""};
   }
   bool VictimIntact() { return qvt::ExistsW(victim + L"report.doc") && qvt::ExistsW(victim + L"photo.jpg"); }
   washt::WashEnvironment env;

@@ -47,11 +47,12 @@ struct DeleteOptions {
   bool shred;            // "ShredInternal" is 1
   bool queue;            // "QueueForNextRestart" is not 0
   bool overwriteLocked;  // "OverwriteLocked" is not 0
+  bool leaveLocked;      // a file that stays is only counted as left (a cleaning rule's walk)
 };
 
 DeleteOptions ReadDeleteOptions() {
   return DeleteOptions{ReadSettingInt("NotWinOrSys") == 1, ReadSettingInt("ShredInternal") == 1,
-                       ReadSettingInt("QueueForNextRestart") != 0, ReadSettingInt("OverwriteLocked") != 0};
+                       ReadSettingInt("QueueForNextRestart") != 0, ReadSettingInt("OverwriteLocked") != 0, false};
 }
 
 // The literal full path of a path given in ANSI, converted once; false when the
@@ -227,6 +228,12 @@ FileOutcome DeleteFileOfWash(HANDLE folder, const wchar_t* name, const wchar_t* 
                      unsigned long long size, const DeleteOptions& options, bool shred, int report) {
   DWORD error = 0;
   FileOutcome outcome = DeleteEntry(folder, name, attributes, shred, &size, &error);
+  if (outcome == kFileStays && options.leaveLocked) {
+    if (!report) return outcome;
+    WashErrorCount.fetch_add(1, std::memory_order_relaxed);
+    ReportLeft(DisplayText(path).c_str());
+    return outcome;
+  }
   if (outcome == kFileStays) {
     bool noRights = false;
     int scheduled = options.queue ? ScheduleForRestart(path, &noRights) : 0;
@@ -406,10 +413,11 @@ int SecureDeleteHeld(HeldFile& held, const char* typed) {
 // recurse), keep() holding files back.
 EmptyOutcome WalkForWash(const std::wstring& folder, const wchar_t* mask, bool recurse, bool removeFolders,
                          bool (*keep)(void*, const WalkEntry&), void* keepContext,
-                         const wchar_t* const* keepAtStart) {
+                         const wchar_t* const* keepAtStart, bool leaveLocked) {
   // Never a root, never a folder of Windows or of a user, whatever the settings say.
   if (!IsBelowLiteralRoot(folder.c_str()) || IsProtectedFolderW(folder.c_str())) return kEmptyRefused;
   WashWalk walk = {ReadDeleteOptions(), L"", keep, keepContext};
+  walk.options.leaveLocked = leaveLocked;
   WalkRules rules = {mask, recurse ? kWalkAnyDepth : 0, removeFolders, false, IsPreview(), false,
                      WalkFile, WalkLeft, WalkRemoved, WalkStopping, &walk, keepAtStart};
   WalkResult result = WalkTree(folder.c_str(), rules);
@@ -509,7 +517,7 @@ EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse) {
     }
   }
   bool everything = mask == L"*.*" || mask == L"*";
-  return WalkForWash(folder, mask.c_str(), recurse != 0, recurse && everything, nullptr, nullptr, nullptr);
+  return WalkForWash(folder, mask.c_str(), recurse != 0, recurse && everything, nullptr, nullptr, nullptr, false);
 }
 
 EmptyOutcome EmptyFolderChosen(const wchar_t* folder, const EmptyChoice& choice) {
@@ -520,7 +528,7 @@ EmptyOutcome EmptyFolderChosen(const wchar_t* folder, const EmptyChoice& choice)
   bool everything = !wcscmp(mask, L"*.*") || !wcscmp(mask, L"*");
   EmptyOutcome outcome = WalkForWash(literal.data(), mask, choice.recurse,
                                      choice.recurse && choice.removeFolders && everything && !choice.keep,
-                                     choice.keep, choice.context, choice.keepAtStart);
+                                     choice.keep, choice.context, choice.keepAtStart, choice.leaveLocked);
   if (outcome == kEmptied && choice.removeStart && !IsPreview()) RemoveEmptiedStart(literal.data());
   return outcome;
 }

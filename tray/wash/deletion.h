@@ -32,7 +32,9 @@ EmptyOutcome EmptyFolderW(const wchar_t* path, int recurse);
 // nothing is counted for it). Refused, counted and reported as EmptyFolderW does.
 // keep() sees each file as the walk met it (its held folder, its name and its
 // literal full path); keepAtStart names subfolders of the folder that the walk
-// leaves as they are (a null-terminated list; null: none).
+// leaves as they are (a null-terminated list; null: none). With leaveLocked, a file
+// that stays (locked by the program that keeps it) is counted and reported as left,
+// never overwritten, never put on the restart list and never given a box of its own.
 struct EmptyChoice {
   const wchar_t* mask;  // "*" and "?"; null: all files
   bool recurse;
@@ -41,6 +43,7 @@ struct EmptyChoice {
   bool (*keep)(void* context, const WalkEntry& entry);
   void* context;
   const wchar_t* const* keepAtStart;
+  bool leaveLocked;
 };
 EmptyOutcome EmptyFolderChosen(const wchar_t* folder, const EmptyChoice& choice);
 // 0: stop requested or the file lies in a guarded folder (callers leave their loops); else 1.

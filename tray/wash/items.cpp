@@ -275,7 +275,7 @@ void WashRecentDocs() {
   }
   wchar_t path[kFolderChars];
   SpecialFolder(CSIDL_RECENT, path);
-  EmptyChoice keepJumpLists = {nullptr, true, true, false, nullptr, nullptr, kJumpListFolders};
+  EmptyChoice keepJumpLists = {nullptr, true, true, false, nullptr, nullptr, kJumpListFolders, false};
   EmptyIfFolder(path, true, &keepJumpLists);
 }
 
@@ -283,7 +283,7 @@ void WashJumpLists() {
   wchar_t recent[kFolderChars];
   SpecialFolder(CSIDL_RECENT, recent);
   if (!recent[0]) return;
-  EmptyChoice recentOnly = {nullptr, false, false, false, KeepJumpList, nullptr, nullptr};
+  EmptyChoice recentOnly = {nullptr, false, false, false, KeepJumpList, nullptr, nullptr, false};
   for (const wchar_t* const* folder = kJumpListFolders; *folder; ++folder) {
     wchar_t path[kFolderChars];
     if (JoinWide(path, kFolderChars, recent, *folder)) EmptyIfFolder(path, true, &recentOnly);
@@ -406,6 +406,8 @@ const char* LeftAloneReasonText(int reason, bool translated) {
   const char* text = reason == kLeftNotTemporary     ? LIB_TEXT("TMP and TEMP are not set, so it is not a temporary folder")
                      : reason == kLeftRelative       ? LIB_TEXT("TMP or TEMP is not a full path")
                      : reason == kLeftProgramRunning ? LIB_TEXT("the program is running")
+                     : reason == kLeftProtectedKey   ? LIB_TEXT("Windows or other programs need that key")
+                     : reason == kLeftInUse          ? LIB_TEXT("another program is using it")
                                                      : LIB_TEXT("it is a folder of Windows or of a user");
   return translated ? LibTranslate(text, 1) : text;
 }

@@ -11,12 +11,14 @@
 #include "common/widepath.h"
 #include "common/workfolder.h"
 #include "tray/qvtoolbar.h"
+#include "tray/wash/rules.h"
 #include "tray/wash/wash.h"
 
 namespace {
 
 thread_local WashReport* Active = nullptr;
 thread_local int ActiveItemIndex = 0;
+thread_local std::string ActiveRuleName;
 thread_local bool Quiet = false;
 
 // The row the counts go to: the last one of the active item (one is made when the
@@ -125,16 +127,21 @@ void AddCounts(WashTotals& sum, const WashTarget& t) {
   sum.bytes += t.bytes;
   sum.scheduled += t.scheduled;
   sum.left += t.left;
-  sum.entries += t.entries;
+  (t.kind == kTargetHistory ? sum.visits : sum.entries) += t.entries;
   if (t.kind == kTargetLeftAlone) ++sum.leftAlone;
 }
 
-// One item's counts over its rows.
-WashTotals ItemTotals(const WashReport& report, int item, bool* any, bool* browser) {
-  WashTotals sum{0, 0, 0, 0, 0, 0};
+// The rows that a line of the log sums up: an item's own (not its rules'), or one rule's.
+bool InLogLine(const WashTarget& t, int item, const std::string* rule) {
+  return rule ? t.item == kRulesReportItem && t.rule == *rule : t.item == item && t.rule.empty();
+}
+
+// One item's counts over its rows (or, with rule, one cleaning rule's).
+WashTotals ItemTotals(const WashReport& report, int item, const std::string* rule, bool* any, bool* browser) {
+  WashTotals sum{0, 0, 0, 0, 0, 0, 0};
   *any = *browser = false;
   for (const WashTarget& t : report.targets) {
-    if (t.item != item) continue;
+    if (!InLogLine(t, item, rule)) continue;
     *any = true;
     *browser = *browser || t.kind == kTargetBrowser;
     AddCounts(sum, t);
@@ -145,7 +152,7 @@ WashTotals ItemTotals(const WashReport& report, int item, bool* any, bool* brows
 }  // namespace
 
 WashTotals TotalsOf(const WashReport& report) {
-  WashTotals totals{0, 0, 0, 0, 0, 0};
+  WashTotals totals{0, 0, 0, 0, 0, 0, 0};
   for (const WashTarget& t : report.targets) AddCounts(totals, t);
   return totals;
 }
@@ -154,11 +161,13 @@ void SetActiveReport(WashReport* report) { Active = report; }
 void SetQuietReports(bool quiet) { Quiet = quiet; }
 bool QuietReports() { return Quiet; }
 void SetActiveItem(int item) { ActiveItemIndex = item; }
+void SetActiveRule(const char* name) { ActiveRuleName = name ? name : ""; }
 WashReport* ActiveReport() { return Active; }
 bool IsPreview() { return Active && Active->preview; }
 
 void ReportTarget(WashTargetKind kind, const char* what) {
-  if (Active) Active->targets.push_back(WashTarget{ActiveItemIndex, kind, what ? what : "", 0, 0, 0, 0, 0, 0});
+  if (Active)
+    Active->targets.push_back(WashTarget{ActiveItemIndex, kind, what ? what : "", 0, 0, 0, 0, 0, 0, ActiveRuleName});
 }
 
 void ReportFile(unsigned long long bytes) {
@@ -218,22 +227,43 @@ void ReportLines(const WashReport& report, char* out, size_t cap) {
   }
   snprintf(line, sizeof line, LibTranslate("Registry entries removed: %u.", format), totals.entries);
   AddLine(out, cap, line);
+  if (totals.visits) {
+    snprintf(line, sizeof line, LibTranslate("Visits removed from browser histories: %u.", format), totals.visits);
+    AddLine(out, cap, line);
+  }
+  RunningProgramLines(report, out, cap);
   if (LeftAloneSentence(report, line, sizeof line)) AddLine(out, cap, line);
+}
+
+void RunningProgramLines(const WashReport& report, char* out, size_t cap) {
+  std::vector<std::string> named;
+  for (const WashTarget& t : report.targets) {
+    if (t.kind != kTargetLeftAlone || t.reason != kLeftProgramRunning) continue;
+    bool again = false;
+    for (const std::string& n : named) again = again || n == t.what;
+    if (again) continue;
+    named.push_back(t.what);
+    char line[MAX_PATH * 2];
+    snprintf(line, sizeof line, LibTranslate("Left alone: %s is running.", 1 | LIB_TRANSLATE_FORMAT), t.what.c_str());
+    AddLine(out, cap, line);
+  }
 }
 
 bool LeftAloneSentence(const WashReport& report, char* out, size_t cap) {
   const WashTarget* first = nullptr;
   unsigned count = 0;
   for (const WashTarget& t : report.targets) {
-    if (t.kind != kTargetLeftAlone) continue;
+    if (t.kind != kTargetLeftAlone || t.reason == kLeftProgramRunning) continue;  // those have their lines
     if (!first) first = &t;
     ++count;
   }
   if (!first || cap == 0) return false;
   char reason[300];
   snprintf(reason, sizeof reason, "%s", LeftAloneReasonText(first->reason, true));
-  snprintf(out, cap, LibTranslate("The folder '%s' was left alone: %s.", 1 | LIB_TRANSLATE_FORMAT),
-           first->what.c_str(), reason);
+  const char* sentence = first->reason == kLeftProtectedKey ? LIB_TEXT("The registry key '%s' was left alone: %s.")
+                         : first->reason == kLeftInUse      ? LIB_TEXT("The file '%s' was left alone: %s.")
+                                                            : LIB_TEXT("The folder '%s' was left alone: %s.");
+  snprintf(out, cap, LibTranslate(sentence, 1 | LIB_TRANSLATE_FORMAT), first->what.c_str(), reason);
   if (count > 1) {
     size_t used = strlen(out);
     snprintf(out + used, cap - used, LibTranslate(" (%u more folders were left alone.)", 1 | LIB_TRANSLATE_FORMAT),
@@ -277,6 +307,41 @@ const char* ItemName(int item, bool translated) {
   return translated ? LibTranslate(kWashItems[item].name, 1) : kWashItems[item].name;
 }
 
+const char* RowName(const WashTarget& target, bool translated) {
+  return target.rule.empty() ? ItemName(target.item, translated) : target.rule.c_str();
+}
+
+namespace {
+
+// A line of the log with the counts of one item or one cleaning rule; nothing for
+// one that has no rows.
+bool WriteCountsLine(HANDLE file, const WashReport& report, int item, const std::string* rule) {
+  bool any = false, browser = false;
+  WashTotals t = ItemTotals(report, item, rule, &any, &browser);
+  if (!any) return true;
+  const char* name = rule ? rule->c_str() : ItemName(item, false);
+  char line[MAX_PATH * 3];
+  if (report.preview) {
+    snprintf(line, sizeof line, "%s: %u files, %llu bytes, %u registry entries would be removed%s", name, t.files,
+             t.bytes, t.entries, browser ? "; the browser would clear its own data" : "");
+    size_t used = strlen(line);
+    if (t.visits) snprintf(line + used, sizeof line - used, "; %u history visits would be removed", t.visits);
+    used = strlen(line);
+    if (t.left) snprintf(line + used, sizeof line - used, "; %u could not be reached", t.left);
+  } else {
+    snprintf(line, sizeof line,
+             "%s: %u files deleted, %llu bytes freed, %u scheduled for the next restart, %u left, %u registry "
+             "entries removed%s",
+             name, t.files, t.bytes, t.scheduled, t.left, t.entries,
+             browser ? "; the browser was asked to clear its own data" : "");
+    size_t used = strlen(line);
+    if (t.visits) snprintf(line + used, sizeof line - used, "; %u history visits removed", t.visits);
+  }
+  return WriteLine(file, line);
+}
+
+}  // namespace
+
 bool WriteWashLog(const wchar_t* path, const WashReport& report, int exitCode, const char* note) {
   HANDLE file = OpenWashLog(path);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -288,23 +353,17 @@ bool WriteWashLog(const wchar_t* path, const WashReport& report, int exitCode, c
            kRunKinds[report.preview ? 1 : 0], now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
            now.wSecond);
   ok = WriteLine(file, line) && ok;
-  for (int item = 0; item < kWashItemCount; ++item) {
-    bool any = false, browser = false;
-    WashTotals t = ItemTotals(report, item, &any, &browser);
-    if (!any) continue;
-    if (report.preview) {
-      snprintf(line, sizeof line, "%s: %u files, %llu bytes, %u registry entries would be removed%s", ItemName(item, false),
-               t.files, t.bytes, t.entries, browser ? "; the browser would clear its own data" : "");
-      size_t used = strlen(line);
-      if (t.left) snprintf(line + used, sizeof line - used, "; %u could not be reached", t.left);
-    } else {
-      snprintf(line, sizeof line,
-               "%s: %u files deleted, %llu bytes freed, %u scheduled for the next restart, %u left, %u registry "
-               "entries removed%s",
-               ItemName(item, false), t.files, t.bytes, t.scheduled, t.left, t.entries,
-               browser ? "; the browser was asked to clear its own data" : "");
-    }
-    ok = WriteLine(file, line) && ok;
+  // One line for each item, then one for each cleaning rule, in the order they ran.
+  std::vector<std::string> rules;
+  for (const WashTarget& t : report.targets) {
+    bool again = t.rule.empty();
+    for (const std::string& r : rules) again = again || r == t.rule;
+    if (!again) rules.push_back(t.rule);
+  }
+  for (size_t row = 0; row < kWashItemCount + rules.size(); ++row) {
+    const std::string* rule = row < kWashItemCount ? nullptr : &rules[row - kWashItemCount];
+    int item = rule ? kRulesReportItem : static_cast<int>(row);
+    ok = WriteCountsLine(file, report, item, rule) && ok;
   }
   // Paths are written whole, however long.
   for (const WashTarget& t : report.targets) {

@@ -14,7 +14,8 @@ enum WashTargetKind {
   kTargetFolder,     // files deleted from a folder (found, in a preview)
   kTargetRegistry,   // a registry key removed (found)
   kTargetBrowser,    // what only the browser clears, through its Internet Options
-  kTargetLeftAlone   // a folder the item left alone, and why
+  kTargetLeftAlone,  // a folder the item left alone, and why
+  kTargetHistory     // visits removed (found) from a browser's history database
 };
 
 struct WashTarget {
@@ -25,8 +26,9 @@ struct WashTarget {
   unsigned long long bytes;  // freed (found)
   unsigned scheduled;        // set up for deletion at the next restart
   unsigned left;             // neither deleted nor set up
-  unsigned entries;          // registry keys removed (found)
+  unsigned entries;          // registry keys removed (found); for a history database, its visits
   int reason;                // a folder left alone: its LeftAloneReason
+  std::string rule;          // the cleaning rule the row is for (empty for the nine items)
 };
 
 struct WashReport {
@@ -43,7 +45,7 @@ constexpr size_t kLeftFilesKept = 1000;
 constexpr size_t kNotScheduledNamed = 3;
 
 struct WashTotals {
-  unsigned files, scheduled, left, entries, leftAlone;
+  unsigned files, scheduled, left, entries, leftAlone, visits;
   unsigned long long bytes;
 };
 WashTotals TotalsOf(const WashReport& report);
@@ -52,6 +54,8 @@ WashTotals TotalsOf(const WashReport& report);
 // item they run for. Set for a run, a preview, a single clearing and an unattended wash.
 void SetActiveReport(WashReport* report);
 void SetActiveItem(int item);
+// The cleaning rule the rows made from now on are for (null: none).
+void SetActiveRule(const char* name);
 WashReport* ActiveReport();
 // This thread only looks (a preview): no file, key or browser data is touched.
 bool IsPreview();
@@ -69,8 +73,11 @@ void FormatBytes(unsigned long long bytes, char* out, size_t cap);
 // bytes freed, files scheduled, files left and the first of them, registry entries,
 // and the first folder left alone with its reason.
 void ReportLines(const WashReport& report, char* out, size_t cap);
-// The sentence that names the first folder left alone and why; false when none was.
+// The sentence that names the first folder (or registry key) left alone and why;
+// false when none was. A program left alone because it runs has a line of its
+// own, one for each program: "Left alone: Google Chrome is running."
 bool LeftAloneSentence(const WashReport& report, char* out, size_t cap);
+void RunningProgramLines(const WashReport& report, char* out, size_t cap);
 // The permission warning of the restart list: true when it is to be shown now
 // (the first time in this thread's report, or always without one).
 bool FirstRightsWarning();
@@ -85,6 +92,8 @@ void SetQuietReports(bool quiet);
 bool QuietReports();
 // The item's name for people ("Temporary folders"), translated or in English.
 const char* ItemName(int item, bool translated);
+// A row's name: its cleaning rule's, else its item's.
+const char* RowName(const WashTarget& target, bool translated);
 // The plain-text log of an unattended wash: one line per item with its counts, one
 // per folder left alone, one per file or folder left (in a preview: that a wash
 // could not reach), why no wash ran (note, when given) and the exit code. The

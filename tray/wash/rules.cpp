@@ -15,6 +15,8 @@
 #include "common/widepath.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/deletion.h"
+#include "tray/wash/jumplists.h"
+#include "tray/wash/places.h"
 #include "tray/wash/report.h"
 #include "tray/wash/wash.h"
 
@@ -189,6 +191,10 @@ void TakeLine(CleaningRule& rule, const std::wstring& key, const std::wstring& v
   } else if (SameText(base, L"RegKey")) {
     RuleRegKey regKey;
     if (ParseRegKey(value, &regKey)) rule.regKeys.push_back(regKey);
+  } else if (SameText(base, L"Places")) {
+    if (!value.empty()) rule.places.push_back(value);
+  } else if (SameText(key, L"JumpLists")) {
+    rule.jumpLists = SameText(value, L"True");
   } else if (SameText(base, L"ExcludeKey")) {
     RuleExclude exclude;
     if (ParseExclude(value, &exclude)) rule.excludes.push_back(exclude);
@@ -196,7 +202,9 @@ void TakeLine(CleaningRule& rule, const std::wstring& key, const std::wstring& v
 }
 
 void Keep(std::vector<CleaningRule>& rules, CleaningRule& rule, bool open) {
-  if (open && !rule.name.empty() && (!rule.files.empty() || !rule.regKeys.empty())) rules.push_back(rule);
+  if (open && !rule.name.empty() &&
+      (!rule.files.empty() || !rule.regKeys.empty() || !rule.places.empty() || rule.jumpLists))
+    rules.push_back(rule);
 }
 
 // ---- Paths.
@@ -298,6 +306,11 @@ const wchar_t* RootName(HKEY root) {
   return L"HKEY_USERS";
 }
 
+// The shown form of a rule's key ("HKEY_CURRENT_USER\...", "|value" for one value).
+std::wstring ShownKey(const RuleRegKey& key) {
+  return std::wstring(RootName(key.root)) + L"\\" + key.key + (key.oneValue ? L"|" + key.value : L"");
+}
+
 // Whether the key (or its one value) is there now.
 bool RegistryThere(const RuleRegKey& key) {
   HKEY opened;
@@ -313,7 +326,11 @@ bool RegistryThere(const RuleRegKey& key) {
 // page cannot spell exactly is left.
 void WashRegKey(const RuleRegKey& key) {
   if (!RegistryThere(key)) return;
-  std::wstring shown = std::wstring(RootName(key.root)) + L"\\" + key.key + (key.oneValue ? L"|" + key.value : L"");
+  std::wstring shown = ShownKey(key);
+  if (!RegistryKeyMayGo(key)) {
+    NoteFolderLeftAlone(DisplayText(shown.c_str()).c_str(), kLeftProtectedKey);
+    return;
+  }
   ReportTarget(kTargetRegistry, DisplayText(shown.c_str()).c_str());
   if (IsPreview()) {
     ReportEntry();
@@ -333,6 +350,31 @@ void WashRegKey(const RuleRegKey& key) {
 
 bool Stopping() { return StopRequested.load(std::memory_order_relaxed) != 0; }
 
+// One Firefox history database: its history cleared inside it (places.h), never
+// the file deleted. A database another program holds is left alone and reported.
+void WashPlaces(const std::wstring& path) {
+  std::string shown = DisplayText(path.c_str());
+  std::wstring folder(path.c_str(), static_cast<size_t>(WideNamePart(path.c_str()) - path.c_str()));
+  if (IsProtectedFolderW(WithoutTrailingBackslash(folder).c_str())) {
+    NoteFolderLeftAlone(shown.c_str(), kLeftProtected);
+    return;
+  }
+  PlacesCounts counts = {};
+  PlacesResult result = ClearFirefoxHistory(path.c_str(), IsPreview(), &counts);
+  if (result == kPlacesNotPlaces) return;  // not a history database: nothing of the rule's
+  if (result == kPlacesBusy) {
+    NoteFolderLeftAlone(shown.c_str(), kLeftInUse);
+    return;
+  }
+  ReportTarget(kTargetHistory, shown.c_str());
+  if (result == kPlacesDone) {
+    if (WashReport* report = ActiveReport()) report->targets.back().entries += static_cast<unsigned>(counts.visits);
+    return;
+  }
+  ReportLeft(shown.c_str());
+  if (!IsPreview()) WashErrorCount.fetch_add(1, std::memory_order_relaxed);
+}
+
 // The files of one FileKey: every folder it names, asked of the guard, each
 // pattern through the Wash's walk. False when a stop ended it.
 bool WashFileKey(const RuleFileKey& key, std::vector<ResolvedExclude>& excludes) {
@@ -346,8 +388,9 @@ bool WashFileKey(const RuleFileKey& key, std::vector<ResolvedExclude>& excludes)
     }
     for (size_t i = 0; i < key.patterns.size(); ++i) {
       ReportTarget(kTargetFolder, (shown + "\\" + DisplayText(key.patterns[i].c_str())).c_str());
+      // A file the program keeps locked is left: its program runs under another name.
       EmptyChoice choice = {key.patterns[i].c_str(), key.recurse, true, key.removeSelf && i + 1 == key.patterns.size(),
-                            excludes.empty() ? nullptr : KeptByExcludes, &excludes, nullptr};
+                            excludes.empty() ? nullptr : KeptByExcludes, &excludes, nullptr, true};
       EmptyOutcome outcome = EmptyFolderChosen(folder.c_str(), choice);
       if (outcome == kEmptyStopped) return false;
       if (outcome == kEmptyRefused) {
@@ -514,13 +557,15 @@ RuleOutcome WashRule(const CleaningRule& rule, bool preview, WashReport* report,
     SetActiveReport(report);
   }
   SetActiveItem(kRulesReportItem);
+  SetActiveRule(DisplayText(rule.name.c_str()).c_str());
   RuleOutcome outcome = kRuleWashed;
   std::wstring running;
   if (RuleRunningProgram(rule, &running)) {
+    // Named as people know the program: the rule's group ("Google Chrome"), else the image.
     if (program) *program = running;
-    NoteFolderLeftAlone(DisplayText((rule.name + L" (" + running + L")").c_str()).c_str(), kLeftProgramRunning);
+    NoteFolderLeftAlone(DisplayText((rule.group.empty() ? running : rule.group).c_str()).c_str(), kLeftProgramRunning);
     outcome = kRuleRunning;
-  } else if (!preview || report) {  // without a report a preview has nothing to tell
+  } else if (!preview || ActiveReport()) {  // without a report a preview has nothing to tell
     std::vector<ResolvedExclude> excludes = ResolveExcludes(rule);
     for (const RuleFileKey& key : rule.files) {
       if (!WashFileKey(key, excludes)) {
@@ -532,7 +577,100 @@ RuleOutcome WashRule(const CleaningRule& rule, bool preview, WashReport* report,
       if (Stopping()) outcome = kRuleStopped;
       else if (!KeyExcluded(rule, rule.regKeys[i])) WashRegKey(rule.regKeys[i]);
     }
+    for (size_t i = 0; outcome == kRuleWashed && i < rule.places.size(); ++i) {
+      std::vector<std::wstring> found;
+      ResolveRulePaths(rule.places[i], true, &found);
+      for (const std::wstring& path : found) WashPlaces(path);
+      if (Stopping()) outcome = kRuleStopped;
+    }
+    if (outcome == kRuleWashed && rule.jumpLists) WashJumpLists();
   }
+  SetActiveRule(nullptr);
   if (report) SetActiveReport(before);
   return outcome;
+}
+
+bool RegistryKeyMayGo(const RuleRegKey& key) {
+  if (key.root != HKEY_CURRENT_USER && key.root != HKEY_LOCAL_MACHINE) return false;
+  std::vector<std::wstring> steps;
+  for (const std::wstring& step : Split(key.key, L'\\')) {
+    if (step.empty() || step == L"." || step == L"..") return false;
+    steps.push_back(step);
+  }
+  // The 32-bit view of HKEY_LOCAL_MACHINE's software is judged as the software it mirrors.
+  if (steps.size() > 1 && SameText(steps[1], L"Wow6432Node")) steps.erase(steps.begin() + 1);
+  if (steps.empty() || !SameText(steps[0], L"Software")) return false;
+  if (steps.size() > 1 && (SameText(steps[1], L"Classes") || SameText(steps[1], L"Policies"))) return false;
+  if (key.oneValue) return steps.size() >= 2;
+  size_t least = 3;
+  bool microsoft = steps.size() > 1 && SameText(steps[1], L"Microsoft");
+  bool windows = microsoft && steps.size() > 2 && (SameText(steps[2], L"Windows") || SameText(steps[2], L"Windows NT"));
+  bool current = windows && steps.size() > 3 && SameText(steps[3], L"CurrentVersion");
+  if (microsoft) least = 4;
+  if (windows) least = 5;
+  if (current) {
+    least = 6;
+    if (steps.size() > 4 && SameText(steps[4], L"Policies")) return false;
+    if (steps.size() > 5 && SameText(steps[4], L"Explorer") &&
+        (SameText(steps[5], L"Shell Folders") || SameText(steps[5], L"User Shell Folders")))
+      return false;
+  }
+  return steps.size() >= least;
+}
+
+std::vector<CleaningRule> ShownRules() {
+  std::vector<CleaningRule> shown;
+  for (CleaningRule& rule : LoadAllRules()) {
+    bool again = false;
+    for (const CleaningRule& s : shown) again = again || SameText(s.name, rule.name.c_str());
+    if (!again && RuleDetected(rule)) shown.push_back(std::move(rule));
+  }
+  return shown;
+}
+
+bool RuleSettingName(const CleaningRule& rule, char* out, size_t cap) {
+  constexpr const char kPrefix[] = "Rule:";
+  std::vector<char> ansi(rule.name.size() * 2 + 1);
+  BOOL inexact = FALSE;
+  int chars = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, rule.name.c_str(), -1, ansi.data(),
+                                  static_cast<int>(ansi.size()), nullptr, &inexact);
+  if (chars > 0 && !inexact) {
+    int n = snprintf(out, cap, "%s%s", kPrefix, ansi.data());
+    return n > 0 && static_cast<size_t>(n) < cap;
+  }
+  // A name the code page cannot spell: its UTF-16 text in hex, which no other name gives.
+  std::string hex = std::string(kPrefix) + "#";
+  for (wchar_t c : rule.name) {
+    char four[8];
+    snprintf(four, sizeof four, "%04x", static_cast<unsigned>(c));
+    hex += four;
+  }
+  int n = snprintf(out, cap, "%s", hex.c_str());
+  return n > 0 && static_cast<size_t>(n) < cap;
+}
+
+bool RuleTicked(const CleaningRule& rule) {
+  char name[kRuleSettingChars];
+  if (!RuleSettingName(rule, name, sizeof name)) return false;
+  int value = ReadSettingInt(name);
+  return value == -1 ? rule.defaultOn : value == 1;
+}
+
+void SetRuleTicked(const CleaningRule& rule, bool ticked) {
+  char name[kRuleSettingChars];
+  if (RuleSettingName(rule, name, sizeof name)) LibWriteSettingInt(HKEY_CURRENT_USER, name, ticked ? 1 : 0);
+}
+
+bool AnyRuleTicked(const std::vector<CleaningRule>& rules) {
+  for (const CleaningRule& rule : rules)
+    if (RuleTicked(rule)) return true;
+  return false;
+}
+
+bool WashTickedRules(const std::vector<CleaningRule>& rules) {
+  for (const CleaningRule& rule : rules) {
+    if (Stopping()) return false;
+    if (RuleTicked(rule) && WashRule(rule, IsPreview(), nullptr, nullptr) == kRuleStopped) return false;
+  }
+  return !Stopping();
 }

@@ -14,6 +14,10 @@
 //   ExcludeKey1=FILE|folder\|pattern        held back: files directly in the folder,
 //   ExcludeKey2=PATH|folder\|pattern        files in the folder or below it,
 //   ExcludeKey3=REG|HKCU\key                a registry key and what lies below it
+//   Places1=%AppData%\...\places.sqlite     our own key: Firefox history databases,
+//                                           cleared row by row (places.h), never deleted
+//   JumpLists=True                          our own key: the jump lists' recent entries
+//                                           (jumplists.h)
 //
 // Folders may begin with the variables %LocalAppData%, %AppData%, %UserProfile%,
 // %WinDir%, %CommonAppData%, %ProgramFiles%, %Documents%, %LocalLowAppData% and
@@ -60,6 +64,8 @@ struct CleaningRule {
   std::vector<RuleFileKey> files;
   std::vector<RuleRegKey> regKeys;
   std::vector<RuleExclude> excludes;
+  std::vector<std::wstring> places;  // paths of Firefox history databases, as written
+  bool jumpLists;
 };
 
 // The rules of an ini text: UTF-8 (with or without its byte-order mark), UTF-16
@@ -106,3 +112,27 @@ enum RuleOutcome {
 RuleOutcome WashRule(const CleaningRule& rule, bool preview, WashReport* report, std::wstring* program);
 // The index the rules' rows carry in a report (after the nine items).
 constexpr int kRulesReportItem = 9;
+
+// What a rule may remove from the registry, whoever wrote it: keys and values of
+// HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE below "Software" only, never below
+// "Software\Classes" (file types) or "Software\Policies"; a whole key only three
+// steps or more below the root ("Software\Vendor\Program"), four below
+// "Software\Microsoft", five below "...\Microsoft\Windows" or "Windows NT", six
+// below their "CurrentVersion", never their "Policies" or the shell's folder keys.
+// A key the guard refuses is left alone and reported so.
+bool RegistryKeyMayGo(const RuleRegKey& key);
+
+// The rules of the "More Items" dialog, in the order read (ours, then the user's):
+// those whose Detect finds something here, a name read twice shown once (the first).
+std::vector<CleaningRule> ShownRules();
+// Each rule's tick is the setting "Rule:<name>" (1 ticked, 0 not); never saved, the
+// rule's Default. A name the ANSI code page cannot spell exactly is kept under
+// "Rule:#<hex of its UTF-16 text>". False when out is too small.
+constexpr size_t kRuleSettingChars = 1024;  // a longer name is never ticked
+bool RuleSettingName(const CleaningRule& rule, char* out, size_t cap);
+bool RuleTicked(const CleaningRule& rule);
+void SetRuleTicked(const CleaningRule& rule, bool ticked);
+// The ticked rules among rules, on this thread into its report (a preview only
+// looks), each after the other; false when a stop ended them.
+bool WashTickedRules(const std::vector<CleaningRule>& rules);
+bool AnyRuleTicked(const std::vector<CleaningRule>& rules);

@@ -41,7 +41,9 @@ enum LeftAloneReason {
   kLeftProtected = 1,
   kLeftNotTemporary = 2,
   kLeftRelative = 3,
-  kLeftProgramRunning = 4
+  kLeftProgramRunning = 4,
+  kLeftProtectedKey = 5,  // a registry key the rules' guard refuses
+  kLeftInUse = 6          // a database another program holds
 };
 void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason);
 // Why, in a sentence part ("it is a folder of Windows or of a user"), translated or in English.
