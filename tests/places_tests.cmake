@@ -1,5 +1,5 @@
 # Firefox's history in places.sqlite files made by the test with SQLite.
-qv_test(places_tests ${CMAKE_CURRENT_SOURCE_DIR}/places_test.cpp LIBS qvtraycore qvcommon Quorvane qvsqlite)
+qv_test(places_tests ${CMAKE_CURRENT_SOURCE_DIR}/places_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/places_support.cpp LIBS qvtraycore qvcommon Quorvane qvsqlite)
 target_include_directories(places_tests PRIVATE ${CMAKE_SOURCE_DIR})
 
 # The places file as a symbolic link made on the Linux side (Wine shows it as a

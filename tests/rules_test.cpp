@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "browser_profiles.h"
 #include "common/widepath.h"
+#include "places_support.h"
 #include "support/qvtest.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/report.h"
@@ -163,94 +165,40 @@ class RulesWash : public ::testing::Test {
  protected:
   void SetUp() override {
     StartWashTest();
-    local = Folder(CSIDL_LOCAL_APPDATA);
-    roaming = Folder(CSIDL_APPDATA);
-    RemoveFixtures();
-    for (const char* browser : {"Google\\Chrome", "Microsoft\\Edge"}) {
-      std::string data = local + browser + "\\User Data\\";
-      Keep(data + "Local State");
-      for (const char* profile : {"Default", "Profile 1"}) {
-        if (std::string(browser) == "Microsoft\\Edge" && std::string(profile) == "Profile 1") continue;
-        std::string p = data + profile + "\\";
-        for (const char* trace : {"Cache\\Cache_Data\\f_000001", "Cache\\Cache_Data\\index", "Code Cache\\js\\ab12_0",
-                                  "GPUCache\\data_0", "Network\\Cookies", "Network\\Cookies-journal", "History",
-                                  "History-journal", "Sessions\\Session_13", "Sessions\\Tabs_13", "Current Session",
-                                  "Last Session", "Current Tabs", "Last Tabs", "Visited Links", "Top Sites"})
-          Trace(p + trace);
-        for (const char* keep : {"Login Data", "Login Data-journal", "Bookmarks", "Preferences", "Secure Preferences",
-                                 "Extensions\\abcdef\\1.0\\manifest.json", "Web Data", "Network\\TransportSecurity"})
-          Keep(p + keep);
-      }
-    }
-    std::string fx = roaming + "Mozilla\\Firefox\\Profiles\\a1b2.default-release\\";
-    for (const char* trace : {"cookies.sqlite", "cookies.sqlite-wal", "cookies.sqlite-shm", "sessionstore.jsonlz4",
-                              "sessionstore-backups\\recovery.jsonlz4", "sessionstore-backups\\previous.jsonlz4",
-                              "formhistory.sqlite"})
-      Trace(fx + trace);
-    for (const char* keep : {"logins.json", "key4.db", "prefs.js", "places.sqlite", "favicons.sqlite",
-                             "extensions\\addon@example.xpi", "bookmarkbackups\\bookmarks-2026.jsonlz4"})
-      Keep(fx + keep);
-    std::string fxCache = local + "Mozilla\\Firefox\\Profiles\\a1b2.default-release\\";
-    Trace(fxCache + "cache2\\entries\\0A1B2C3D");
-    Trace(fxCache + "cache2\\index");
-    Keep(fxCache + "startupCache\\startupCache.8.little");
+    profiles::Make(&fixture);
+    local = fixture.local;
+    roaming = fixture.roaming;
     qvt::WriteString(HKEY_CURRENT_USER, kTypedPaths, "url1", "C:\\secret");
     qvt::WriteString(HKEY_CURRENT_USER, kWordWheel, "0", "secret words");
   }
   void TearDown() override {
     if (standIn.process) qvt::Kill(standIn);
     qvt::Close(standIn);
-    RemoveFixtures();
-    ClearWashSettings();
-  }
-  void RemoveFixtures() {
-    qvt::RemoveTree(local + "Google\\");
-    qvt::RemoveTree(local + "Microsoft\\Edge\\");
-    qvt::RemoveTree(local + "Mozilla\\");
-    qvt::RemoveTree(roaming + "Mozilla\\");
+    profiles::Remove(fixture);
     qvt::DeleteTree(HKEY_CURRENT_USER, kTypedPaths);
     qvt::DeleteTree(HKEY_CURRENT_USER, kWordWheel);
-  }
-  void Trace(const std::string& path) {
-    ASSERT_TRUE(Put(path, "trace of " + path));
-    traces.push_back(path);
-  }
-  void Keep(const std::string& path) {
-    std::string bytes = "keep " + path + std::string(300, 'k');
-    ASSERT_TRUE(Put(path, bytes));
-    keeps[path] = bytes;
+    ClearWashSettings();
   }
   std::vector<CleaningRule> Shipped() {
     std::vector<CleaningRule> rules;
     EXPECT_TRUE(ReadRulesFile(Wide(qvt::BinPath("quorvane-rules.ini")).c_str(), &rules));
     return rules;
   }
-  // Every keep file byte for byte as it was.
-  void ExpectKeepsIntact() {
-    for (const auto& k : keeps) {
-      std::string now;
-      EXPECT_TRUE(qvt::ReadFile(k.first, &now)) << k.first << " was deleted";
-      EXPECT_EQ(k.second, now) << k.first << " was changed";
-    }
-  }
-  std::vector<std::string> TracesLeft(const char* under = "") {
-    std::vector<std::string> left;
-    for (const std::string& t : traces)
-      if (t.find(under) != std::string::npos && qvt::FileExists(t)) left.push_back(t);
-    return left;
-  }
+  // Every keep file byte for byte as it was, and the bookmarks row for row.
+  void ExpectKeepsIntact() { EXPECT_EQ(std::vector<std::string>{}, profiles::KeepsChanged(fixture)); }
+  std::vector<std::string> TracesLeft(const char* under = "") { return profiles::TracesLeft(fixture, under); }
   static constexpr const char* kTypedPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\TypedPaths";
   static constexpr const char* kWordWheel = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\WordWheelQuery";
+  profiles::Profiles fixture;
   std::string local, roaming;
-  std::vector<std::string> traces;
-  std::map<std::string, std::string> keeps;
+  std::vector<std::string>& traces = fixture.traces;
   qvt::Process standIn;
   WashReport report;
 };
 
 TEST_F(RulesWash, ShippedRulesRemoveEveryTraceAndKeepPasswordsBookmarksAndSettings) {
   std::vector<CleaningRule> rules = Shipped();
-  ASSERT_GE(rules.size(), 14u);
+  ASSERT_GE(rules.size(), 16u);
   for (const wchar_t* name : {L"Microsoft Edge - Cache", L"Google Chrome - History", L"Mozilla Firefox - Sessions"}) {
     const CleaningRule* rule = Named(rules, name);
     ASSERT_TRUE(rule) << DisplayText(name);
@@ -275,6 +223,9 @@ TEST_F(RulesWash, ShippedRulesRemoveEveryTraceAndKeepPasswordsBookmarksAndSettin
   EXPECT_EQ(0u, totals.left);
   EXPECT_EQ(0u, totals.leftAlone);
   EXPECT_EQ(0, WashErrorCount.load());
+  // Firefox's history went inside its database; the file and its bookmarks stay.
+  EXPECT_EQ("0|\n", placest::Dump(fixture.places, placest::kVisitCount));
+  EXPECT_EQ(static_cast<unsigned>(placest::kVisits), totals.visits);
 }
 
 TEST_F(RulesWash, APreviewCountsWhatWouldGoAndChangesNothing) {
@@ -284,7 +235,61 @@ TEST_F(RulesWash, APreviewCountsWhatWouldGoAndChangesNothing) {
   WashTotals totals = TotalsOf(report);
   EXPECT_EQ(traces.size(), totals.files);
   EXPECT_EQ(2u, totals.entries);
+  EXPECT_EQ(static_cast<unsigned>(placest::kVisits), totals.visits);
+  EXPECT_EQ("8|\n", placest::Dump(fixture.places, placest::kVisitCount));
   EXPECT_TRUE(qvt::ValueExists(HKEY_CURRENT_USER, kTypedPaths, "url1"));
+}
+
+// What a rule may remove from the registry, whoever wrote the rule: a user's
+// winapp2.ini naming the shell's keys, the file types or a whole vendor's key
+// changes nothing there and is reported; a program's own key deep enough goes.
+TEST_F(RulesWash, TheRegistryGuardKeepsSharedKeysWhateverARuleSays) {
+  const char* explorer = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+  const char* shared[] = {explorer, "Software\\QvGuardVendor", "Software\\Classes\\qvguard.file",
+                          "Software\\Microsoft\\QvGuardProduct", "Software\\Policies\\QvGuardVendor\\App",
+                          "Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
+  for (const char* key : shared) qvt::WriteString(HKEY_CURRENT_USER, key, "qvguard", "keep");
+  qvt::WriteString(HKEY_CURRENT_USER, "Software\\QvGuardVendor\\App\\MRU", "a", "secret");
+  qvt::WriteString(HKEY_CURRENT_USER, "Environment", "QVGUARD", "keep");
+  std::vector<CleaningRule> rules = Parse(
+      "[Mine]\n"
+      "RegKey1=HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\n"
+      "RegKey2=HKCU\\Software\\QvGuardVendor\n"
+      "RegKey3=HKCU\\Software\\Classes\\qvguard.file\n"
+      "RegKey4=HKCU\\Software\\Microsoft\\QvGuardProduct\n"
+      "RegKey5=HKCU\\Software\\Policies\\QvGuardVendor\\App\n"
+      "RegKey6=HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run|qvguard\n"
+      "RegKey7=HKCU\\Environment|QVGUARD\n"
+      "RegKey8=HKCU\\Software\\Wow6432Node\\..\\QvGuardVendor\\App\n"
+      "RegKey9=HKCU\\Software\\QvGuardVendor\\App\\MRU\n");
+  ASSERT_EQ(1u, rules.size());
+  EXPECT_EQ(kRuleWashed, WashRule(rules[0], false, &report, nullptr));
+  for (const char* key : shared) {
+    bool oneValueRule = key == shared[5];  // one value of a program's own may go, even in Run
+    EXPECT_EQ(!oneValueRule, qvt::ValueExists(HKEY_CURRENT_USER, key, "qvguard")) << key;
+  }
+  EXPECT_TRUE(qvt::ValueExists(HKEY_CURRENT_USER, "Environment", "QVGUARD")) << "only below Software";
+  EXPECT_FALSE(qvt::ValueExists(HKEY_CURRENT_USER, "Software\\QvGuardVendor\\App\\MRU", "a"));
+  unsigned guarded = 0;
+  for (const WashTarget& t : report.targets) guarded += t.kind == kTargetLeftAlone && t.reason == kLeftProtectedKey;
+  EXPECT_EQ(6u, guarded) << "each refused key is reported (a key with \"..\" names none)";
+  EXPECT_EQ(2u, TotalsOf(report).entries);
+  char sentence[600];
+  ASSERT_TRUE(LeftAloneSentence(report, sentence, sizeof sentence));
+  EXPECT_EQ(0u, std::string(sentence).find("The registry key 'HKEY_CURRENT_USER\\Software\\Microsoft\\Windows"))
+      << sentence;
+  auto deleteValue = [](const char* key, const char* name) {
+    HKEY opened;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS) return;
+    RegDeleteValueA(opened, name);
+    RegCloseKey(opened);
+  };
+  for (const char* key : shared) deleteValue(key, "qvguard");
+  qvt::DeleteTree(HKEY_CURRENT_USER, "Software\\QvGuardVendor");
+  qvt::DeleteTree(HKEY_CURRENT_USER, "Software\\Classes\\qvguard.file");
+  qvt::DeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\QvGuardProduct");
+  qvt::DeleteTree(HKEY_CURRENT_USER, "Software\\Policies\\QvGuardVendor");
+  deleteValue("Environment", "QVGUARD");
 }
 
 // A program of the name the rule gives keeps its profile: a stand-in named
@@ -323,8 +328,8 @@ TEST_F(RulesWash, ARunningBrowserKeepsItsProfileAndIsReported) {
   for (const WashTarget& t : report.targets) {
     if (t.kind != kTargetLeftAlone) continue;
     EXPECT_EQ(kLeftProgramRunning, t.reason);
-    EXPECT_NE(std::string::npos, t.what.find("Google Chrome")) << t.what;
-    EXPECT_NE(std::string::npos, t.what.find("chrome.exe")) << t.what;
+    EXPECT_EQ("Google Chrome", t.what) << "named as people know the program";
+    EXPECT_EQ(0u, t.rule.find("Google Chrome - ")) << t.rule;
     ++running;
   }
   EXPECT_EQ(4u, running);

@@ -100,6 +100,26 @@ void UntickAllItems() {
   for (const char* s : {"ClearRun", "ClearRecent", "ClearFind", "ClearTemp", "ClearIE", "ClearIEHistory",
                         "ClearIEAutoComp", "ClearIECache", "ClearIECookies"})
     qvt::WriteDword(HKEY_CURRENT_USER, qvt::kToolbarKey, s, 0);
+  for (const std::string& rule : ShippedRuleNames()) SetRuleTick(rule, false);
+}
+
+std::vector<std::string> ShippedRuleNames() {
+  std::vector<std::string> names;
+  std::string text;
+  if (!qvt::ReadFile(qvt::BinPath("quorvane-rules.ini"), &text)) return names;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    size_t close = line.find(']');
+    if (!line.empty() && line[0] == '[' && close != std::string::npos) names.push_back(line.substr(1, close - 1));
+  }
+  return names;
+}
+
+void SetRuleTick(const std::string& rule, bool ticked) {
+  qvt::WriteDword(HKEY_CURRENT_USER, qvt::kToolbarKey, ("Rule:" + rule).c_str(), ticked ? 1 : 0);
 }
 
 void MakeRecent(const WashEnvironment& env) {

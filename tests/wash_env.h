@@ -40,8 +40,12 @@ class WashEnvironment {
   std::string oldTmp_, oldTemp_;
 };
 
-// Every item's setting off: only what a case ticks runs.
+// Every item's setting off, the cleaning rules' too: only what a case ticks runs.
 void UntickAllItems();
+// The rules our rules file beside the program names (its section names), and a
+// rule's tick as the More Items dialog saves it.
+std::vector<std::string> ShippedRuleNames();
+void SetRuleTick(const std::string& rule, bool ticked);
 // The scratch Recent folder holds three files of 100 bytes, one of them in a
 // subfolder, and RecentDocs a value: what the Recent item removes.
 constexpr const char* kRecentDocs = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";

@@ -14,6 +14,7 @@
 #include "tray/pages.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/report.h"
+#include "tray/wash/rules.h"
 #include "tray/wash/wash.h"
 
 namespace {
@@ -38,13 +39,15 @@ void CellText(const WashTarget& t, int column, char* out, size_t cap) {
   out[0] = 0;
   switch (column) {
     case kItemColumn:
-      snprintf(out, cap, "%s", ItemName(t.item, true));
+      snprintf(out, cap, "%s", RowName(t, true));
       break;
     case kWhatColumn:
       if (t.kind == kTargetFolder)
         snprintf(out, cap, LibTranslate("Files in %s", 1 | LIB_TRANSLATE_FORMAT), t.what.c_str());
       else if (t.kind == kTargetRegistry)
         snprintf(out, cap, LibTranslate("Registry key %s", 1 | LIB_TRANSLATE_FORMAT), t.what.c_str());
+      else if (t.kind == kTargetHistory)
+        snprintf(out, cap, LibTranslate("Browsing history in %s", 1 | LIB_TRANSLATE_FORMAT), t.what.c_str());
       else if (t.kind == kTargetLeftAlone)
         snprintf(out, cap, LibTranslate("%s is left alone: %s", 1 | LIB_TRANSLATE_FORMAT), t.what.c_str(),
                  LeftAloneReasonText(t.reason, true));
@@ -53,7 +56,7 @@ void CellText(const WashTarget& t, int column, char* out, size_t cap) {
       break;
     case kCountColumn:
       if (t.kind == kTargetFolder) snprintf(out, cap, "%u", t.files);
-      else if (t.kind == kTargetRegistry) snprintf(out, cap, "%u", t.entries);
+      else if (t.kind == kTargetRegistry || t.kind == kTargetHistory) snprintf(out, cap, "%u", t.entries);
       break;
     case kSizeColumn:
       if (t.kind == kTargetFolder) FormatBytes(t.bytes, out, cap);
@@ -63,7 +66,10 @@ void CellText(const WashTarget& t, int column, char* out, size_t cap) {
 
 // What a column sorts by for numbers (count, size); -1 for the text columns.
 long long SortNumber(const WashTarget& t, int column) {
-  if (column == kCountColumn) return t.kind == kTargetFolder ? t.files : t.kind == kTargetRegistry ? t.entries : -1;
+  if (column == kCountColumn)
+    return t.kind == kTargetFolder                                     ? t.files
+           : t.kind == kTargetRegistry || t.kind == kTargetHistory ? t.entries
+                                                                       : -1;
   if (column == kSizeColumn) return t.kind == kTargetFolder ? static_cast<long long>(t.bytes) : -1;
   return -1;
 }
@@ -128,6 +134,13 @@ void SetTotal(HWND dialog) {
            LibTranslate("A wash would delete %u files (%s) and remove %u registry entries. Nothing has been changed.",
                         1 | LIB_TRANSLATE_FORMAT),
            totals.files, size, totals.entries);
+  if (totals.visits) {
+    char visits[200];
+    snprintf(visits, sizeof visits,
+             LibTranslate("It would remove %u visits from browser histories.", 1 | LIB_TRANSLATE_FORMAT), totals.visits);
+    size_t used = strlen(text);
+    snprintf(text + used, sizeof text - used, " %s", visits);
+  }
   if (totals.left) {  // what the walk could not reach, a wash would leave
     char left[MAX_PATH * 2];
     snprintf(left, sizeof left, LibTranslate("Entries a wash could not reach: %u; the first: %s", 1 | LIB_TRANSLATE_FORMAT),
@@ -229,6 +242,7 @@ void PreviewWash(HWND page) {
     SetActiveItem(i);
     kWashItems[i].run();
   }
+  WashTickedRules(ShownRules());  // the items ticked in the More Items dialog
   SetActiveReport(nullptr);
   SetCursor(previous);
   DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_PREVIEW), LibOwnerWindow, PreviewProc,

@@ -6,6 +6,7 @@
 #include "tray/pages.h"
 #include "tray/qvtoolbar.h"
 #include "tray/wash/report.h"
+#include "tray/wash/rules.h"
 #include "tray/wash/wash.h"
 
 namespace {
@@ -156,6 +157,13 @@ DWORD WINAPI WashThreadProc(void*) {
     }
     stopped = Stopping();
   }
+  if (!stopped) {  // then the items ticked in the More Items dialog
+    std::vector<CleaningRule> rules = ShownRules();
+    if (AnyRuleTicked(rules)) {
+      ReportProgress(static_cast<WPARAM>(kRulesReportItem));
+      stopped = !WashTickedRules(rules);
+    }
+  }
   SetActiveReport(nullptr);
   if (!stopped) ShowSummary(report);
   ReleaseWashLock(lock);
@@ -172,9 +180,10 @@ DWORD WINAPI WashThreadProc(void*) {
 // On the GUI thread, from the main window: the current item's text while the run
 // lasts, then the product title again ("Wash canceled." for a while after a stop).
 void ShowWashProgress(WPARAM step) {
-  if (step < static_cast<WPARAM>(kWashItemCount)) {
+  if (step <= static_cast<WPARAM>(kRulesReportItem)) {
     char text[LIB_TRAYTIP_CHARS];
-    snprintf(text, sizeof text, "%s", LibTranslate(kWashItems[step].progress, 1));
+    const char* progress = step < kWashItemCount ? kWashItems[step].progress : LIB_TEXT("Washing more items...");
+    snprintf(text, sizeof text, "%s", LibTranslate(progress, 1));
     SetTips(text, text);
     return;
   }

@@ -16,6 +16,7 @@
 
 #include "tray/qvtoolbar.h"
 #include "tray/wash/report.h"
+#include "tray/wash/rules.h"
 #include "tray/wash/wash.h"
 
 namespace {
@@ -48,14 +49,15 @@ UnattendedSwitches SwitchesOf(const wchar_t* commandLine) {
   return found;
 }
 
-bool AnyItemTicked() {
+bool AnyItemTicked(const std::vector<CleaningRule>& rules) {
   for (const WashItem& item : kWashItems)
     if (ReadSettingInt(item.setting) == 1) return true;
-  return false;
+  return AnyRuleTicked(rules);
 }
 
-// Runs the ticked items in a run's order, on this thread, into report.
-void RunTickedItems(WashReport& report) {
+// Runs the ticked items in a run's order, then the ticked cleaning rules, on this
+// thread, into report.
+void RunTickedItems(WashReport& report, const std::vector<CleaningRule>& rules) {
   ResetWashCounts();
   StopRequested.store(0, std::memory_order_relaxed);
   SetQuietReports(true);
@@ -66,6 +68,7 @@ void RunTickedItems(WashReport& report) {
     SetActiveItem(i);
     kWashItems[i].run();
   }
+  WashTickedRules(rules);
   SetActiveReport(nullptr);
   SetQuietReports(false);
   HistoryInRun.store(0, std::memory_order_relaxed);
@@ -85,7 +88,8 @@ int UnattendedWash(bool preview, const wchar_t* logPath) {
   const char* note = nullptr;
   HANDLE lock = nullptr;
   int code;
-  if (!AnyItemTicked()) {
+  std::vector<CleaningRule> rules = ShownRules();
+  if (!AnyItemTicked(rules)) {
     code = kNoWash;
     note = "no item is ticked";
   } else if (!preview && !(lock = TakeWashLock())) {  // a preview changes nothing: it may run beside a wash
@@ -93,7 +97,7 @@ int UnattendedWash(bool preview, const wchar_t* logPath) {
     note = "another wash is running";
   } else {
     OleInitialize(nullptr);
-    RunTickedItems(report);
+    RunTickedItems(report, rules);
     OleUninitialize();
     code = ExitCodeOf(report);
   }
