@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -15,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "browser_profiles.h"
+#include "places_support.h"
 #include "tray_support.h"
 #include "wash_env.h"
 
@@ -297,6 +300,95 @@ TEST_F(Autowash, APreviewChangesNothingAndFindsWhatTheWashRemoves) {
                      "1 registry entries removed"))
       << Log();
   EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRunMru, "a"));
+}
+
+
+// ---- The cleaning rules in an unattended wash.
+
+class AutowashRules : public Autowash {
+ protected:
+  void SetUp() override {
+    Autowash::SetUp();
+    profiles::Make(&browsers, false);  // Chrome and Firefox, no Edge
+  }
+  void TearDown() override {
+    if (standIn.process) Kill(standIn);
+    Close(standIn);
+    profiles::Remove(browsers);
+    Autowash::TearDown();
+  }
+  void Tick(const char* prefix) {
+    for (const std::string& rule : washt::ShippedRuleNames())
+      if (rule.find(prefix) == 0) washt::SetRuleTick(rule, true);
+  }
+  // The log's line for a rule, from the colon on.
+  std::string RuleLine(const std::string& rule) {
+    for (const std::string& l : FileLines(log))
+      if (l.find(rule + ": ") == 0) return l.substr(rule.size() + 2);
+    return "<no line for " + rule + ">";
+  }
+  // The restart list as it stands (Wine lets any process write it).
+  static std::string RestartList() {
+    HKEY key;
+    std::string value = "<none>";
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key))
+      return value;
+    std::vector<char> data(1 << 16);
+    DWORD size = static_cast<DWORD>(data.size());
+    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS)
+      value.assign(data.data(), size);
+    RegCloseKey(key);
+    return value;
+  }
+  profiles::Profiles browsers;
+  Process standIn;
+};
+
+// Every rule of the two browsers ticked: their traces go, the passwords, bookmarks,
+// extensions and settings stay byte for byte, Firefox's history goes row by row,
+// and each rule has its line in the log; Edge, not installed, has none.
+TEST_F(AutowashRules, TheTickedRulesWashTheBrowsersAndLeaveWhatIsTheUsers) {
+  Tick("Google Chrome - ");
+  Tick("Mozilla Firefox - ");
+  EXPECT_EQ(0, Run("/autowash"));
+  EXPECT_EQ(std::vector<std::string>{}, profiles::TracesLeft(browsers));
+  EXPECT_EQ(std::vector<std::string>{}, profiles::KeepsChanged(browsers));
+  EXPECT_EQ(0u, RuleLine("Google Chrome - History").find("8 files deleted, ")) << Log();
+  EXPECT_EQ("0 files deleted, 0 bytes freed, 0 scheduled for the next restart, 0 left, 0 registry entries removed; "
+            "8 history visits removed",
+            RuleLine("Mozilla Firefox - History"))
+      << Log();
+  EXPECT_EQ(std::string::npos, Log().find("Microsoft Edge")) << Log();
+  EXPECT_TRUE(LogHas("exit code: 0")) << Log();
+}
+
+// A program named like the browser runs: nothing of its profile changes, nothing
+// of it goes on the restart list, the log says why once, the exit code is 1; the
+// other browser is washed all the same.
+TEST_F(AutowashRules, ARunningBrowserIsLeftAloneAndTheCodeIsOne) {
+  std::string scratch = TempFolder();
+  ASSERT_TRUE(CopyFileA(BinPath("qvinetcpl.exe").c_str(), (scratch + "chrome.exe").c_str(), FALSE));
+  SetEnvironmentVariableA("QV_INETCPL_LOG", (scratch + "calls.txt").c_str());
+  standIn = Start(scratch + "chrome.exe", "");
+  SetEnvironmentVariableA("QV_INETCPL_LOG", nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsRunning("chrome.exe"); }, 5000));
+  Tick("Google Chrome - ");
+  Tick("Mozilla Firefox - History");
+  std::map<std::string, std::string> chrome = profiles::Contents(browsers.local + "Google\\");
+  std::string restartList = RestartList();
+  EXPECT_EQ(1, Run("/autowash"));
+  EXPECT_TRUE(IsRunning("chrome.exe")) << "the stand-in ended during the wash";
+  EXPECT_EQ(chrome, profiles::Contents(browsers.local + "Google\\")) << "the running browser's profile changed";
+  EXPECT_EQ(restartList, RestartList());
+  std::vector<std::string> lines = FileLines(log);
+  EXPECT_EQ(1, std::count(lines.begin(), lines.end(), "left alone: Google Chrome (the program is running)")) << Log();
+  EXPECT_EQ("0|\n", placest::Dump(browsers.places, placest::kVisitCount)) << "Firefox is washed all the same";
+  EXPECT_EQ(0u, RuleLine("Mozilla Firefox - History").find("0 files deleted")) << Log();
+  EXPECT_TRUE(LogHas("exit code: 1")) << Log();
+  Kill(standIn);
+  Close(standIn);
+  RemoveTree(scratch);
 }
 
 }  // namespace

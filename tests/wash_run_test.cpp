@@ -5,8 +5,12 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
+#include "browser_profiles.h"
+#include "places_support.h"
 #include "tray_support.h"
 #include "wash_env.h"
 
@@ -441,6 +445,67 @@ TEST_F(WashRun, ApplyStoresAllNineBoxes) {
     bool expectOn = std::string(s) == on[0] || std::string(s) == on[1];
     EXPECT_EQ(expectOn ? 1u : 0u, Setting(s)) << s;
   }
+}
+
+// ---- The cleaning rules ticked in the More Items dialog, in a run and a preview.
+
+class WashRunRules : public WashRun {
+ protected:
+  void SetUp() override {
+    WashRun::SetUp();
+    profiles::Make(&browsers, false);
+  }
+  void TearDown() override {
+    if (standIn.process) Kill(standIn);
+    Close(standIn);
+    WashRun::TearDown();
+    profiles::Remove(browsers);
+  }
+  profiles::Profiles browsers;
+  Process standIn;
+};
+
+// The preview lists Firefox's history as its rule's row and changes nothing; the
+// run with Chrome's program running says so in its own line of the summary, is
+// not "successful", keeps Chrome's profile and still clears Firefox's history.
+TEST_F(WashRunRules, APreviewListsTheRulesAndTheSummaryNamesARunningBrowser) {
+  washt::SetRuleTick("Mozilla Firefox - History", true);
+  washt::SetRuleTick("Google Chrome - History", true);
+  std::string scratch = TempFolder();
+  ASSERT_TRUE(CopyFileA(BinPath("qvinetcpl.exe").c_str(), (scratch + "chrome.exe").c_str(), FALSE));
+  SetEnvironmentVariableA("QV_INETCPL_LOG", (scratch + "calls.txt").c_str());
+  standIn = Start(scratch + "chrome.exe", "");
+  SetEnvironmentVariableA("QV_INETCPL_LOG", nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsRunning("chrome.exe"); }, 5000));
+  HWND page = OpenPage(2);
+  ASSERT_NE(page, nullptr);
+  Press(page, 1211);
+  HWND preview = WaitTop("#32770", "Wash Preview", proc.pid, 10000);
+  ASSERT_NE(preview, nullptr);
+  HWND list = GetDlgItem(preview, 1401);
+  int firefoxRow = -1;
+  for (int row = 0; row < ListViewCount(list); ++row)
+    if (ListViewText(list, row, 0) == "Mozilla Firefox - History") firefoxRow = row;
+  ASSERT_NE(-1, firefoxRow) << WindowText(GetDlgItem(preview, 1402));
+  EXPECT_EQ("Browsing history in " + browsers.places, ListViewText(list, firefoxRow, 1));
+  EXPECT_EQ("8", ListViewText(list, firefoxRow, 2));
+  EXPECT_NE(std::string::npos, WindowText(GetDlgItem(preview, 1402)).find("It would remove 8 visits from browser histories."));
+  PostMessageA(preview, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(preview); }, 5000));
+  EXPECT_EQ("8|\n", placest::Dump(browsers.places, placest::kVisitCount)) << "the preview changed the history";
+
+  std::map<std::string, std::string> chrome = profiles::Contents(browsers.local + "Google\\");
+  Press(page, kWashButton);
+  EXPECT_EQ(kConfirm, Answer(IDOK));
+  std::string summary = Answer(IDOK);
+  EXPECT_EQ("Wash finished.", FirstLine(summary)) << summary;
+  EXPECT_NE(std::string::npos, summary.find("\r\nVisits removed from browser histories: 8.\r\n")) << summary;
+  EXPECT_NE(std::string::npos, summary.find("\r\nLeft alone: Google Chrome is running.")) << summary;
+  EXPECT_EQ(std::string::npos, summary.find("The folder")) << "a running program is no folder: " << summary;
+  EXPECT_EQ(chrome, profiles::Contents(browsers.local + "Google\\"));
+  EXPECT_EQ("0|\n", placest::Dump(browsers.places, placest::kVisitCount));
+  EXPECT_EQ(std::vector<std::string>{}, profiles::KeepsChanged(browsers));
+  RemoveTree(scratch);
 }
 
 }  // namespace

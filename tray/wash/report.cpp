@@ -366,9 +366,16 @@ bool WriteWashLog(const wchar_t* path, const WashReport& report, int exitCode, c
     ok = WriteCountsLine(file, report, item, rule) && ok;
   }
   // Paths are written whole, however long.
+  // A program that runs leaves each of its rules alone: one line says it.
+  std::vector<std::string> written;
   for (const WashTarget& t : report.targets) {
     if (t.kind != kTargetLeftAlone) continue;
-    ok = WriteLine(file, ("left alone: " + t.what + " (" + LeftAloneReasonText(t.reason, false) + ")").c_str()) && ok;
+    std::string aloneLine = "left alone: " + t.what + " (" + LeftAloneReasonText(t.reason, false) + ")";
+    bool again = false;
+    for (const std::string& w : written) again = again || w == aloneLine;
+    if (again) continue;
+    written.push_back(aloneLine);
+    ok = WriteLine(file, aloneLine.c_str()) && ok;
   }
   for (const std::string& left : report.leftFiles) ok = WriteLine(file, ("left: " + left).c_str()) && ok;
   if (note) {
