@@ -1,5 +1,6 @@
-// The wash run: one confirmation, then the ticked items in their fixed order on
-// a worker thread, and a summary of errors, warnings and locked files.
+// The wash run: one confirmation, then the ticked items in their fixed order and
+// the ticked cleaning rules on a worker thread, and a summary of errors, warnings
+// and locked files.
 #include <cstdio>
 #include <cstring>
 

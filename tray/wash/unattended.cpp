@@ -1,6 +1,7 @@
 // An unattended wash: "qvtoolbar.exe /autowash" washes the items ticked in the
-// settings, without the question and without any window (reports are written, not
-// shown), whether the tray program runs or not, and never beside another wash.
+// settings and then the ticked cleaning rules, without the question and without
+// any window (reports are written, not shown), whether the tray program runs or
+// not, and never beside another wash. A rule whose program runs is left alone: 1.
 // "/preview" only looks; "/log:<path>" (quoted when it holds blanks) writes a
 // plain-text log. The exit code: 0 everything ticked was washed, 1 something was
 // left or scheduled for the next restart, 2 no wash could run (nothing ticked,
