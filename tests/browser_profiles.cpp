@@ -9,9 +9,7 @@
 
 namespace profiles {
 
-namespace {
-
-std::string Folder(int csidl) {
+std::string ShellFolder(int csidl) {
   char path[MAX_PATH] = {};
   SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
   return std::string(path) + "\\";
@@ -22,6 +20,21 @@ bool Put(const std::string& path, const std::string& bytes) {
   SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
   return qvt::WriteFile(path, bytes);
 }
+
+qvt::Process StartNamedLike(const std::string& scratch, const char* image) {
+  qvt::Process p;
+  if (!CopyFileA(qvt::BinPath("qvinetcpl.exe").c_str(), (scratch + image).c_str(), FALSE)) return p;
+  SetEnvironmentVariableA("QV_INETCPL_LOG", (scratch + "calls.txt").c_str());
+  p = qvt::Start(scratch + image, "");
+  SetEnvironmentVariableA("QV_INETCPL_LOG", nullptr);
+  if (p.process && !qvt::WaitUntil([&] { return qvt::IsRunning(image); }, 5000)) {
+    qvt::Kill(p);
+    qvt::Close(p);
+  }
+  return p;
+}
+
+namespace {
 
 void Trace(Profiles* p, const std::string& path) {
   Put(path, "trace of " + path);
@@ -38,8 +51,8 @@ void Keep(Profiles* p, const std::string& path) {
 
 void Make(Profiles* p, bool withEdge) {
   *p = Profiles{};
-  p->local = Folder(CSIDL_LOCAL_APPDATA);
-  p->roaming = Folder(CSIDL_APPDATA);
+  p->local = ShellFolder(CSIDL_LOCAL_APPDATA);
+  p->roaming = ShellFolder(CSIDL_APPDATA);
   Remove(*p);
   for (const char* browser : {"Google\\Chrome", "Microsoft\\Edge"}) {
     bool edge = std::string(browser) == "Microsoft\\Edge";

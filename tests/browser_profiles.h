@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/qvtest.h"
+
 namespace profiles {
 
 struct Profiles {
@@ -28,5 +30,11 @@ std::vector<std::string> TracesLeft(const Profiles& p, const char* under = "");
 std::vector<std::string> KeepsChanged(const Profiles& p);
 // Every file below a folder with its bytes: what a wash must not touch at all.
 std::map<std::string, std::string> Contents(const std::string& folder);
+// A shell folder (CSIDL) with a trailing backslash; a file written, its folders made.
+std::string ShellFolder(int csidl);
+bool Put(const std::string& path, const std::string& bytes);
+// A program of the browser's image name ("chrome.exe", the Internet Options
+// stand-in copied into scratch) started and seen running; no process when not.
+qvt::Process StartNamedLike(const std::string& scratch, const char* image);
 
 }  // namespace profiles

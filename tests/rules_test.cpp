@@ -27,17 +27,8 @@ namespace {
 // The wash's settings never written: the File Delete Options as they come.
 void ClearWashSettings() { qvt::DeleteTree(HKEY_CURRENT_USER, kSettingsKey); }
 
-std::string Folder(int csidl) {
-  char path[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
-  return std::string(path) + "\\";
-}
-
-bool Put(const std::string& path, const std::string& bytes) {
-  std::string folder = path.substr(0, path.rfind('\\'));
-  SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
-  return qvt::WriteFile(path, bytes);
-}
+using profiles::Put;
+std::string Folder(int csidl) { return profiles::ShellFolder(csidl); }
 
 std::wstring Wide(const std::string& text) {
   std::vector<wchar_t> out(text.size() + 1);
@@ -296,12 +287,8 @@ TEST_F(RulesWash, TheRegistryGuardKeepsSharedKeysWhateverARuleSays) {
 // chrome.exe runs while the Chrome rules are washed; Edge's are washed all the same.
 TEST_F(RulesWash, ARunningBrowserKeepsItsProfileAndIsReported) {
   std::string scratch = qvt::TempFolder();
-  ASSERT_TRUE(CopyFileA(qvt::BinPath("qvinetcpl.exe").c_str(), (scratch + "chrome.exe").c_str(), FALSE));
-  SetEnvironmentVariableA("QV_INETCPL_LOG", (scratch + "calls.txt").c_str());
-  standIn = qvt::Start(scratch + "chrome.exe", "");
-  SetEnvironmentVariableA("QV_INETCPL_LOG", nullptr);
+  standIn = profiles::StartNamedLike(scratch, "chrome.exe");
   ASSERT_TRUE(standIn.process);
-  ASSERT_TRUE(qvt::WaitUntil([&] { return qvt::IsRunning("chrome.exe"); }, 5000));
   std::vector<CleaningRule> rules = Shipped();
   int chromeRules = 0;
   for (const CleaningRule& rule : rules) {

@@ -368,11 +368,8 @@ TEST_F(AutowashRules, TheTickedRulesWashTheBrowsersAndLeaveWhatIsTheUsers) {
 // other browser is washed all the same.
 TEST_F(AutowashRules, ARunningBrowserIsLeftAloneAndTheCodeIsOne) {
   std::string scratch = TempFolder();
-  ASSERT_TRUE(CopyFileA(BinPath("qvinetcpl.exe").c_str(), (scratch + "chrome.exe").c_str(), FALSE));
-  SetEnvironmentVariableA("QV_INETCPL_LOG", (scratch + "calls.txt").c_str());
-  standIn = Start(scratch + "chrome.exe", "");
-  SetEnvironmentVariableA("QV_INETCPL_LOG", nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return IsRunning("chrome.exe"); }, 5000));
+  standIn = profiles::StartNamedLike(scratch, "chrome.exe");
+  ASSERT_TRUE(standIn.process);
   Tick("Google Chrome - ");
   Tick("Mozilla Firefox - History");
   std::map<std::string, std::string> chrome = profiles::Contents(browsers.local + "Google\\");

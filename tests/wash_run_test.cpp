@@ -472,11 +472,8 @@ TEST_F(WashRunRules, APreviewListsTheRulesAndTheSummaryNamesARunningBrowser) {
   washt::SetRuleTick("Mozilla Firefox - History", true);
   washt::SetRuleTick("Google Chrome - History", true);
   std::string scratch = TempFolder();
-  ASSERT_TRUE(CopyFileA(BinPath("qvinetcpl.exe").c_str(), (scratch + "chrome.exe").c_str(), FALSE));
-  SetEnvironmentVariableA("QV_INETCPL_LOG", (scratch + "calls.txt").c_str());
-  standIn = Start(scratch + "chrome.exe", "");
-  SetEnvironmentVariableA("QV_INETCPL_LOG", nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return IsRunning("chrome.exe"); }, 5000));
+  standIn = profiles::StartNamedLike(scratch, "chrome.exe");
+  ASSERT_TRUE(standIn.process);
   HWND page = OpenPage(2);
   ASSERT_NE(page, nullptr);
   Press(page, 1211);
