@@ -45,6 +45,9 @@ done
 press "Quorvane Webdeck" page 1210   # Delete Options...
 shot delete-options
 press "File Delete Options" 2
+press "Quorvane Webdeck" page 1212   # More Items...
+shot more-items
+press "More Items" 2
 client post WM_CLOSE
 sleep 1
 

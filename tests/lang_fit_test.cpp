@@ -1,5 +1,5 @@
 // Every text fits its control in every language: the settings window's three pages,
-// the File Delete Options dialog, the Wash preview and setup's options page, shown
+// the File Delete Options dialog, the Wash preview, More Items and setup's options page, shown
 // by the real programs in each language whose code page is the system's. Run once
 // per code page (tests/lang_fit_tests.cmake), so that every language is looked at
 // where its texts can be shown.
@@ -222,7 +222,7 @@ std::string Translated(const std::map<std::string, std::string>& texts, const ch
   return hit == texts.end() || hit->second.empty() ? english : hit->second;
 }
 
-// The settings window's pages, then the two dialogs the Wash page opens.
+// The settings window's pages, then the three dialogs the Wash page opens.
 void CheckTrayIn(int language, std::vector<std::string>* faults) {
   std::map<std::string, std::string> texts = qvt::LanguageFile(language);
   qvt::ResetTray();
@@ -246,11 +246,12 @@ void CheckTrayIn(int language, std::vector<std::string>* faults) {
     CheckWindow(washPage, fonts, name + "settings page " + std::to_string(index), faults);
   }
   CheckWindow(sheet, fonts, name + "settings window", faults, true);
-  for (int button : {1210, 1211}) {
+  for (int button : {1210, 1211, 1212}) {
     if (!washPage) break;
     PostMessageA(washPage, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
     HWND dialog = WaitOtherDialog(tray.pid, sheet);
-    CheckWindow(dialog, fonts, name + (button == 1210 ? "File Delete Options" : "Wash Preview"), faults);
+    const char* title = button == 1210 ? "File Delete Options" : button == 1211 ? "Wash Preview" : "More Items";
+    CheckWindow(dialog, fonts, name + title, faults);
     if (dialog) qvt::PressButton(dialog, IDCANCEL);
     qvt::WaitUntil([&] { return !IsWindow(dialog); }, 5000);
   }

@@ -83,6 +83,10 @@ void ShowWashProgress(WPARAM step);
 // walk told only to look, shown in a dialog (resource 117) that can be sorted by column.
 void PreviewWash(HWND page);
 
+// The More Items dialog (resource 118): the cleaning rules that apply here, grouped
+// by program, each ticked or not for every wash; OK keeps the ticks.
+void ShowMoreItems();
+
 // "/autowash" on the command line: the saved selection washed without a question and
 // without windows ("/preview": only looked at; "/log:<path>": a plain-text log).
 // True when the command line asks for it; the exit code (0 all washed, 1 something

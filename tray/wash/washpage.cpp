@@ -21,6 +21,7 @@ enum : int {
   IDC_IEICON = 1317,
   IDC_WINDOWSICON = 1318,
   IDC_PREVIEW = 1211,
+  IDC_MOREITEMS = 1212,
   IDD_DELETEOPTIONS = 115,
 };
 
@@ -51,6 +52,7 @@ constexpr PageTip kTips[] = {
      true},
     {IDC_WASH, "Clear all selected items now", false},
     {IDC_PREVIEW, LIB_TEXT("Show what a wash of the ticked items would delete, without deleting anything"), true},
+    {IDC_MOREITEMS, LIB_TEXT("Choose more items to wash: the browsers and Windows traces found on this computer"), true},
     {IDC_IEGROUP, "Clear selected Internet Explorer items", false},
     {IDC_WINDOWSGROUP, "Clear selected Windows items", false},
 };
@@ -218,6 +220,9 @@ INT_PTR OnCommand(HWND page, WPARAM wParam, LPARAM lParam) {
       return 0;
     case IDC_PREVIEW:
       PreviewWash(page);
+      return 0;
+    case IDC_MOREITEMS:
+      ShowMoreItems();
       return 0;
     case IDC_DELETEOPTIONS:
       DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_DELETEOPTIONS), LibOwnerWindow, DeleteOptionsProc, 0);
