@@ -17,8 +17,30 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # A mirror in the middle of a sync can fail one index; try again, and go on with
+  # the lists there are if it still fails (the install below says if a package is missing).
+  for try in 1 2 3; do
+    apt-get update -qq && break
+    echo "install-deps: apt-get update failed (try $try of 3)" >&2
+    sleep $((try * 10))
+  done
+  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+    # The 32-bit packages must be of the very versions of their 64-bit twins. While
+    # one architecture's security index cannot be read (a mirror half synced), the
+    # twins cannot be matched; Debian's main suites alone are consistent, so the
+    # install is tried once more from those, and the usual lists are read again.
+    echo "install-deps: installing from Debian's main suites only" >&2
+    only_main=$(mktemp -d)
+    printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      >"$only_main/main.sources"
+    main_only=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$only_main")
+    rc=0
+    apt-get "${main_only[@]}" update -qq &&
+      DEBIAN_FRONTEND=noninteractive apt-get "${main_only[@]}" install -y -qq --no-install-recommends "${missing[@]}" || rc=$?
+    rm -rf "$only_main"
+    apt-get update -qq || true
+    [ $rc = 0 ] || exit $rc
+  fi
 fi
 
 # SQLite (the Wash edits Firefox's places.sqlite with it). Debian has no mingw
