@@ -151,12 +151,12 @@ class MoreItems : public ::testing::Test {
     RemoveTree(roaming + "Mozilla\\");
   }
   // Opens the dialog from the Wash page (the program started unless it runs).
-  HWND Open() {
+  HWND Open(const char* title = "More Items") {
     if (!page) page = OpenSettingsPage(&proc, &main, &sheet, 2);
     if (!page) return nullptr;
     PostMessageA(page, WM_COMMAND, MAKEWPARAM(kMoreItemsButton, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(page, kMoreItemsButton)));
-    dialog = WaitTop("#32770", "More Items", proc.pid, 10000, true);
+    dialog = WaitTop("#32770", title, proc.pid, 10000, true);
     return dialog;
   }
   // Presses OK or Cancel and waits until the dialog is gone.
@@ -192,7 +192,7 @@ TEST_F(MoreItems, TheRulesFoundHereShowUnderTheirProgramsTickedAsTheirDefaults) 
   for (auto& r : kFirefox)
     browsers.push_back(r[0] + Shows(grouped, "Mozilla Firefox", r[1], std::string("Mozilla Firefox - ") + r[1]));
   EXPECT_EQ(browsers, std::vector<std::string>(rows.begin(), rows.begin() + 9)) << all;
-  EXPECT_TRUE(Contains(rows, "+" + Shows(grouped, "Windows", "Windows Explorer - Typed paths",
+  EXPECT_TRUE(Contains(rows, "+" + Shows(grouped, "Windows Explorer", "Typed paths",
                                          "Windows Explorer - Typed paths"))) << all;
   EXPECT_TRUE(Contains(rows, "+" + Shows(grouped, "Windows", "Jump lists", "Windows - Jump lists"))) << all;
   for (const std::string& r : rows) EXPECT_EQ(std::string::npos, r.find("Edge")) << all;
@@ -231,6 +231,31 @@ TEST_F(MoreItems, OkKeepsTheTicksAndCancelKeepsNothing) {
 
   ASSERT_NE(nullptr, Open());
   EXPECT_TRUE(Contains(Rows(GetDlgItem(dialog, kList)), "+" + chromeCookies));
+}
+
+// In German our rules show what they clean in German under the programs' own
+// names; a user's rule keeps its name as written.
+TEST_F(MoreItems, InGermanOurRulesAreNamedInGermanAndAUsersRuleAsWritten) {
+  WriteDword(HKEY_CURRENT_USER, kToolbarKey, "GeneralLanguage", 2);
+  copy = TempFolder();
+  for (const char* file : {"qvtoolbar.exe", "Quorvane.dll", "quorvane-rules.ini", "Common_Lang_2.txt"})
+    ASSERT_TRUE(CopyFileA(BinPath(file).c_str(), (copy + file).c_str(), FALSE)) << file;
+  ASSERT_TRUE(WriteFile(copy + "winapp2.ini", "[Vendor - History]\r\nFileKey1=%LocalAppData%\\QvVendor|*.log\r\n"));
+  proc = Start(copy + "qvtoolbar.exe", "/s");
+  main = WaitTop(kTrayClass, nullptr, proc.pid, 10000);
+  ASSERT_NE(nullptr, Open("Weitere Elemente"));
+  HWND list = GetDlgItem(dialog, kList);
+  bool grouped = Grouped(list);
+  std::vector<std::string> rows = Rows(list);
+  std::string all;
+  for (const std::string& r : rows) all += r + "\n";
+  for (const char* row : {"+Google Chrome|Verlauf", "+Mozilla Firefox|Sitzungen", "+Mozilla Firefox|Formulardaten",
+                          "+Windows Explorer|Eingegebene Pfade", "+Windows|Sprunglisten", "-Other|Vendor - History"}) {
+    std::string text = row + 1, group = text.substr(0, text.find('|')), name = text.substr(text.find('|') + 1);
+    if (group == "Other") group = "Andere";
+    std::string whole = group == "Andere" ? name : group + " - " + name;
+    EXPECT_TRUE(Contains(rows, row[0] + Shows(grouped, group, name, whole))) << row << "\n" << all;
+  }
 }
 
 // Beside a program without any rules file nothing applies, and a line says so; a

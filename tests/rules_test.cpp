@@ -231,6 +231,44 @@ TEST_F(RulesWash, APreviewCountsWhatWouldGoAndChangesNothing) {
   EXPECT_TRUE(qvt::ValueExists(HKEY_CURRENT_USER, kTypedPaths, "url1"));
 }
 
+// A profile whose browser opens its last tabs again at its start keeps the files
+// of those tabs: the user chose to keep them. The other traces of that profile go,
+// and so do the sessions of a profile set otherwise; a kept profile is no failure.
+TEST_F(RulesWash, AProfileThatOpensItsLastTabsAgainKeepsItsSessions) {
+  std::string chrome = local + "Google\\Chrome\\User Data\\";
+  std::string fx = roaming + "Mozilla\\Firefox\\Profiles\\a1b2.default-release\\";
+  auto keep = [&](const std::string& path, const std::string& bytes) {
+    ASSERT_TRUE(profiles::Put(path, bytes));
+    fixture.keeps[path] = bytes;
+  };
+  keep(chrome + "Profile 1\\Preferences", "{\"browser\":{\"x\":1},\"session\":{\"restore_on_startup\": 1,\"startup_urls\":[]}}");
+  keep(chrome + "Default\\Preferences", "{\"session\":{\"restore_on_startup\":5}}");  // the New Tab page
+  keep(fx + "prefs.js", "user_pref(\"browser.startup.homepage\", \"about:home\");\nuser_pref(\"browser.startup.page\", 3);\n");
+  for (const CleaningRule& rule : Shipped())
+    EXPECT_EQ(kRuleWashed, WashRule(rule, false, &report, nullptr)) << DisplayText(rule.name.c_str());
+  std::vector<std::string> kept;
+  for (const std::string& t : traces) {
+    bool tabs = t.find("Session") != std::string::npos || t.find("Tabs") != std::string::npos ||
+                t.find("sessionstore") != std::string::npos;
+    if (tabs && (t.find("Profile 1") != std::string::npos || t.find("Firefox") != std::string::npos)) kept.push_back(t);
+  }
+  ASSERT_EQ(9u, kept.size());
+  EXPECT_EQ(kept, TracesLeft());
+  ExpectKeepsIntact();
+  unsigned tabsKept = 0;
+  for (const WashTarget& t : report.targets) tabsKept += t.kind == kTargetLeftAlone && t.reason == kLeftTabsKept;
+  EXPECT_EQ(4u, tabsKept) << "Profile 1, its Sessions folder, Firefox's profile and its backups";
+  EXPECT_EQ(0u, TotalsOf(report).leftAlone);
+
+  // user.js has the last word over prefs.js; a folder that is no profile restores nothing.
+  ASSERT_TRUE(profiles::Put(fx + "user.js", "user_pref(\"browser.startup.page\", 1);\n"));
+  EXPECT_FALSE(ProfileRestoresTabs(Wide(fx + "sessionstore-backups"), L"Firefox"));
+  EXPECT_TRUE(ProfileRestoresTabs(Wide(chrome + "Profile 1\\Sessions"), L"Chromium"));
+  EXPECT_FALSE(ProfileRestoresTabs(Wide(chrome + "Profile 1"), L"Firefox"));
+  EXPECT_FALSE(ProfileRestoresTabs(Wide(chrome + "Default"), L"Chromium"));
+  EXPECT_FALSE(ProfileRestoresTabs(Wide(chrome), L"Chromium"));
+}
+
 // What a rule may remove from the registry, whoever wrote the rule: a user's
 // winapp2.ini naming the shell's keys, the file types or a whole vendor's key
 // changes nothing there and is reported; a program's own key deep enough goes.

@@ -408,6 +408,7 @@ const char* LeftAloneReasonText(int reason, bool translated) {
                      : reason == kLeftProgramRunning ? LIB_TEXT("the program is running")
                      : reason == kLeftProtectedKey   ? LIB_TEXT("Windows or other programs need that key")
                      : reason == kLeftInUse          ? LIB_TEXT("another program is using it")
+                     : reason == kLeftTabsKept       ? LIB_TEXT("the browser opens these tabs again at its start")
                                                      : LIB_TEXT("it is a folder of Windows or of a user");
   return translated ? LibTranslate(text, 1) : text;
 }

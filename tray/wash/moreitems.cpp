@@ -36,12 +36,32 @@ std::wstring Translated(const char* english) {
   return WideFromAnsi(LibTranslate(english, 1), text, sizeof text / sizeof text[0]) ? text : L"";
 }
 
-// The name under its group: "Google Chrome - Cache" shows as "Cache" under "Google Chrome".
-std::wstring NameInGroup(const CleaningRule& rule) {
+// What our own rules clean, in the user's language (a user's rule named alike too).
+constexpr const char* kRuleParts[] = {
+    LIB_TEXT("Cache"),       LIB_TEXT("Cookies"),     LIB_TEXT("History"),      LIB_TEXT("Sessions"),
+    LIB_TEXT("Form history"), LIB_TEXT("Typed paths"), LIB_TEXT("Search words"), LIB_TEXT("Jump lists"),
+};
+
+std::wstring TranslatedPart(const std::wstring& part) {
+  for (const char* english : kRuleParts) {
+    wchar_t wide[64];
+    if (WideFromAnsi(english, wide, sizeof wide / sizeof wide[0]) && part == wide) {
+      std::wstring text = Translated(english);
+      return text.empty() ? part : text;
+    }
+  }
+  return part;
+}
+
+// The name under its group: "Google Chrome - History" shows as "History" (in the
+// user's language) under "Google Chrome", or as "Google Chrome - History" in a list
+// without groups.
+std::wstring ShownName(const CleaningRule& rule, bool grouped) {
   std::wstring prefix = rule.group + L" - ";
-  if (!rule.group.empty() && rule.name.size() > prefix.size() && rule.name.compare(0, prefix.size(), prefix) == 0)
-    return rule.name.substr(prefix.size());
-  return rule.name;
+  if (rule.group.empty() || rule.name.size() <= prefix.size() || rule.name.compare(0, prefix.size(), prefix) != 0)
+    return rule.name;
+  std::wstring part = TranslatedPart(rule.name.substr(prefix.size()));
+  return grouped ? part : prefix + part;
 }
 
 // The groups in the order their first rule comes; a rule's group id is its group's
@@ -81,7 +101,7 @@ void FillRows(HWND list) {
   std::vector<int> ids;
   bool grouped = AddGroups(list, &ids);
   for (size_t i = 0; i < Shown.size(); ++i) {
-    std::wstring name = grouped ? NameInGroup(Shown[i]) : Shown[i].name;
+    std::wstring name = ShownName(Shown[i], grouped);
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM | (grouped ? LVIF_GROUPID : 0);
     item.iItem = static_cast<int>(i);

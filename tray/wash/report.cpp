@@ -128,7 +128,9 @@ void AddCounts(WashTotals& sum, const WashTarget& t) {
   sum.scheduled += t.scheduled;
   sum.left += t.left;
   (t.kind == kTargetHistory ? sum.visits : sum.entries) += t.entries;
-  if (t.kind == kTargetLeftAlone) ++sum.leftAlone;
+  // Tabs the browser is set to open again are kept by the user's own choice: not a
+  // failure of the wash.
+  if (t.kind == kTargetLeftAlone && t.reason != kLeftTabsKept) ++sum.leftAlone;
 }
 
 // The rows that a line of the log sums up: an item's own (not its rules'), or one rule's.

@@ -193,6 +193,8 @@ void TakeLine(CleaningRule& rule, const std::wstring& key, const std::wstring& v
     if (ParseRegKey(value, &regKey)) rule.regKeys.push_back(regKey);
   } else if (SameText(base, L"Places")) {
     if (!value.empty()) rule.places.push_back(value);
+  } else if (SameText(key, L"KeepTabs")) {
+    rule.keepTabs = value;
   } else if (SameText(key, L"JumpLists")) {
     rule.jumpLists = SameText(value, L"True");
   } else if (SameText(base, L"ExcludeKey")) {
@@ -236,6 +238,49 @@ DWORD AttributesOf(const std::wstring& path) {
   std::vector<wchar_t> literal(kLongPathChars);
   if (!LiteralFullPath(path.c_str(), literal.data(), literal.size())) return INVALID_FILE_ATTRIBUTES;
   return GetFileAttributesW(literal.data());
+}
+
+// A whole file of at most most bytes, read through a literal path; false when it
+// is not there, cannot be read or is larger.
+bool ReadWholeFile(const std::wstring& path, LONGLONG most, std::vector<char>* bytes) {
+  bytes->clear();
+  std::vector<wchar_t> literal(kLongPathChars);
+  if (!LiteralFullPath(path.c_str(), literal.data(), literal.size())) return false;
+  HANDLE file = CreateFileW(literal.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size;
+  bool ok = GetFileSizeEx(file, &size) && size.QuadPart < most;
+  if (ok) bytes->resize(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  ok = ok && (bytes->empty() || (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) &&
+                                 read == bytes->size()));
+  CloseHandle(file);
+  if (!ok) bytes->clear();
+  return ok;
+}
+
+// The whole number after the last "name" in text, past blanks and one separator
+// (":" in JSON, "," in prefs.js); -1 when name is not there or no number follows.
+long NumberAfterLast(const std::vector<char>& text, const char* name, char separator) {
+  long found = -1;
+  size_t n = strlen(name);
+  for (size_t at = 0; at + n <= text.size(); ++at) {
+    if (memcmp(text.data() + at, name, n) != 0) continue;
+    size_t i = at + n;
+    auto blanks = [&] {
+      while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+    };
+    blanks();
+    if (i >= text.size() || text[i] != separator) continue;
+    ++i;
+    blanks();
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') continue;
+    long value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && value < 100000) value = value * 10 + (text[i++] - '0');
+    found = value;
+  }
+  return found;
 }
 
 // A literal path's folder part and name.
@@ -377,13 +422,17 @@ void WashPlaces(const std::wstring& path) {
 
 // The files of one FileKey: every folder it names, asked of the guard, each
 // pattern through the Wash's walk. False when a stop ended it.
-bool WashFileKey(const RuleFileKey& key, std::vector<ResolvedExclude>& excludes) {
+bool WashFileKey(const CleaningRule& rule, const RuleFileKey& key, std::vector<ResolvedExclude>& excludes) {
   std::vector<std::wstring> folders;
   ResolveRulePaths(key.folder, false, &folders);
   for (const std::wstring& folder : folders) {
     std::string shown = DisplayText(folder.c_str());
     if (IsProtectedFolderW(folder.c_str())) {
       NoteFolderLeftAlone(shown.c_str(), kLeftProtected);
+      continue;
+    }
+    if (!rule.keepTabs.empty() && ProfileRestoresTabs(folder, rule.keepTabs)) {
+      NoteFolderLeftAlone(shown.c_str(), kLeftTabsKept);
       continue;
     }
     for (size_t i = 0; i < key.patterns.size(); ++i) {
@@ -437,18 +486,37 @@ std::vector<CleaningRule> ParseRules(const char* bytes, size_t size) {
 
 bool ReadRulesFile(const wchar_t* path, std::vector<CleaningRule>* rules) {
   rules->clear();
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size;
   constexpr LONGLONG kMostBytes = 64ll * 1024 * 1024;  // far beyond any rules file
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart < kMostBytes;
-  std::vector<char> bytes(ok ? static_cast<size_t>(size.QuadPart) : 0);
-  DWORD read = 0;
-  ok = ok && (bytes.empty() || (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                                read == bytes.size()));
-  CloseHandle(file);
-  if (ok) *rules = ParseRules(bytes.data(), bytes.size());
-  return ok;
+  std::vector<char> bytes;
+  if (!ReadWholeFile(path, kMostBytes, &bytes)) return false;
+  *rules = ParseRules(bytes.data(), bytes.size());
+  return true;
+}
+
+bool ProfileRestoresTabs(const std::wstring& folder, const std::wstring& browser) {
+  bool chromium = SameText(browser, L"Chromium");
+  if (!chromium && !SameText(browser, L"Firefox")) return false;
+  constexpr LONGLONG kMostBytes = 32ll * 1024 * 1024;  // settings files are far smaller
+  std::wstring profile = WithoutTrailingBackslash(folder);
+  for (int up = 0; up < 2; ++up) {
+    std::vector<char> text;
+    if (chromium) {
+      if (ReadWholeFile(profile + L"\\Preferences", kMostBytes, &text))
+        return NumberAfterLast(text, "\"restore_on_startup\"", ':') == 1;
+    } else if (ReadWholeFile(profile + L"\\prefs.js", kMostBytes, &text)) {
+      long page = NumberAfterLast(text, "\"browser.startup.page\"", ',');
+      std::vector<char> user;
+      if (ReadWholeFile(profile + L"\\user.js", kMostBytes, &user)) {
+        long chosen = NumberAfterLast(user, "\"browser.startup.page\"", ',');
+        if (chosen != -1) page = chosen;
+      }
+      return page == 3;
+    }
+    size_t cut = profile.find_last_of(L'\\');
+    if (cut == std::wstring::npos) return false;
+    profile.resize(cut);
+  }
+  return false;
 }
 
 std::vector<CleaningRule> LoadAllRules() {
@@ -568,7 +636,7 @@ RuleOutcome WashRule(const CleaningRule& rule, bool preview, WashReport* report,
   } else if (!preview || ActiveReport()) {  // without a report a preview has nothing to tell
     std::vector<ResolvedExclude> excludes = ResolveExcludes(rule);
     for (const RuleFileKey& key : rule.files) {
-      if (!WashFileKey(key, excludes)) {
+      if (!WashFileKey(rule, key, excludes)) {
         outcome = kRuleStopped;
         break;
       }

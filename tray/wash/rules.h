@@ -18,6 +18,9 @@
 //                                           cleared row by row (places.h), never deleted
 //   JumpLists=True                          our own key: the jump lists' recent entries
 //                                           (jumplists.h)
+//   KeepTabs=Chromium|Firefox               our own key: a profile whose browser opens
+//                                           the last session's tabs again at its start
+//                                           keeps the rule's files (the user's tabs)
 //
 // Folders may begin with the variables %LocalAppData%, %AppData%, %UserProfile%,
 // %WinDir%, %CommonAppData%, %ProgramFiles%, %Documents%, %LocalLowAppData% and
@@ -66,6 +69,7 @@ struct CleaningRule {
   std::vector<RuleExclude> excludes;
   std::vector<std::wstring> places;  // paths of Firefox history databases, as written
   bool jumpLists;
+  std::wstring keepTabs;  // "Chromium", "Firefox" or empty
 };
 
 // The rules of an ini text: UTF-8 (with or without its byte-order mark), UTF-16
@@ -88,6 +92,12 @@ bool ExpandRuleVariables(const std::wstring& text, std::wstring* out);
 // variables and "*" steps names, each a full path. A step with a wildcard enters
 // only plain folders, never a link.
 void ResolveRulePaths(const std::wstring& text, bool files, std::vector<std::wstring>* out);
+
+// The browser profile that folder is (or whose subfolder it is: "Sessions") opens
+// the last session's tabs again at its start, so its session files are the tabs the
+// user chose to keep: Chromium's "Preferences" with session.restore_on_startup 1,
+// Firefox's browser.startup.page 3 in "prefs.js" (or "user.js", which wins).
+bool ProfileRestoresTabs(const std::wstring& folder, const std::wstring& browser);
 
 // A rule is shown and applied only when something it detects is there (a rule
 // without Detect and DetectFile counts as there).

@@ -43,7 +43,8 @@ enum LeftAloneReason {
   kLeftRelative = 3,
   kLeftProgramRunning = 4,
   kLeftProtectedKey = 5,  // a registry key the rules' guard refuses
-  kLeftInUse = 6          // a database another program holds
+  kLeftInUse = 6,         // a database another program holds
+  kLeftTabsKept = 7       // a browser profile that opens its last tabs again: the user's choice
 };
 void NoteFolderLeftAlone(const char* folder, LeftAloneReason reason);
 // Why, in a sentence part ("it is a folder of Windows or of a user"), translated or in English.
