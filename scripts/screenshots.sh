@@ -250,3 +250,27 @@ for entry in "1 fr C.UTF-8" "3 ja ja_JP.UTF-8" "8 ru ru_RU.UTF-8"; do
   sleep 2
 done
 qv_wine reg delete "$toolbar" /v GeneralLanguage /f </dev/null >/dev/null 2>&1 || true
+
+# The More Items dialog in English, German and Japanese, with the profiles of three
+# browsers in the prefix so that their rules are found (folders only: nothing is washed).
+users=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData | grep -v /Public/ | head -1)
+browser_folders=("$users/Local/Google/Chrome/User Data/Default" "$users/Local/Google/Chrome/User Data/Profile 1"
+                 "$users/Local/Microsoft/Edge/User Data/Default" "$users/Roaming/Mozilla/Firefox/Profiles/a1b2.default-release")
+for folder in "${browser_folders[@]}"; do mkdir -p "$folder"; done
+for entry in "0 en C.UTF-8 More Items" "2 de C.UTF-8 Weitere Elemente" "3 ja ja_JP.UTF-8 その他の項目"; do
+  set -- $entry
+  language=$1 code=$2 locale=$3
+  shift 3
+  title="$*"
+  qv_wine reg add "$toolbar" /v GeneralLanguage /t REG_DWORD /d "$language" /f </dev/null >/dev/null 2>&1 || true
+  { LANG=$locale LC_ALL=$locale qv_wine "$bin/qvtoolbar.exe" /s </dev/null >/dev/null 2>&1 & } 2>/dev/null
+  sleep 4
+  client post WMU_OPENSETTINGS 2
+  sleep 2
+  { LANG=$locale LC_ALL=$locale press "Quorvane Webdeck" page 1212; } 2>/dev/null   # More Items...
+  shot "lang-$code-more-items"
+  { LANG=$locale LC_ALL=$locale press "$title" 2; } 2>/dev/null
+  client post WM_CLOSE
+  sleep 2
+done
+rm -rf "$users/Local/Google" "$users/Local/Microsoft/Edge" "$users/Roaming/Mozilla"
