@@ -267,6 +267,17 @@ TEST_F(RulesWash, AProfileThatOpensItsLastTabsAgainKeepsItsSessions) {
   EXPECT_FALSE(ProfileRestoresTabs(Wide(chrome + "Profile 1"), L"Firefox"));
   EXPECT_FALSE(ProfileRestoresTabs(Wide(chrome + "Default"), L"Chromium"));
   EXPECT_FALSE(ProfileRestoresTabs(Wide(chrome), L"Chromium"));
+  // Pages and the last session (6) open it too; an administrator's policy wins.
+  ASSERT_TRUE(profiles::Put(chrome + "Default\\Preferences", "{\"session\":{\"restore_on_startup\":6}}"));
+  EXPECT_TRUE(ProfileRestoresTabs(Wide(chrome + "Default"), L"Chromium"));
+  const char* policy = "Software\\Policies\\QvTestBrowser";
+  qvt::WriteDword(HKEY_CURRENT_USER, policy, "RestoreOnStartup", 5);
+  EXPECT_FALSE(ProfileRestoresTabs(Wide(chrome + "Default"), L"Chromium|Software\\Policies\\QvTestBrowser"));
+  EXPECT_TRUE(ProfileRestoresTabs(Wide(chrome + "Default"), L"Chromium|Software\\Policies\\Other"));
+  ASSERT_TRUE(profiles::Put(chrome + "Default\\Preferences", "{\"session\":{\"restore_on_startup\":5}}"));
+  qvt::WriteDword(HKEY_CURRENT_USER, policy, "RestoreOnStartup", 1);
+  EXPECT_TRUE(ProfileRestoresTabs(Wide(chrome + "Default\\Sessions"), L"Chromium|Software\\Policies\\QvTestBrowser"));
+  qvt::DeleteTree(HKEY_CURRENT_USER, policy);
 }
 
 // What a rule may remove from the registry, whoever wrote the rule: a user's

@@ -493,16 +493,40 @@ bool ReadRulesFile(const wchar_t* path, std::vector<CleaningRule>* rules) {
   return true;
 }
 
-bool ProfileRestoresTabs(const std::wstring& folder, const std::wstring& browser) {
+// Chromium's start-up choices that open the last session again: "Continue where you
+// left off" (1), and a list of pages with the last session (6).
+bool RestoresLastSession(long choice) { return choice == 1 || choice == 6; }
+
+// The RestoreOnStartup policy below key, the machine's before the user's; -1 when
+// neither is set.
+long StartupPolicy(const std::wstring& key) {
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    DWORD value = 0, size = sizeof value, type = 0;
+    HKEY opened;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) continue;
+    LONG rc = RegQueryValueExW(opened, L"RestoreOnStartup", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(opened);
+    if (rc == ERROR_SUCCESS && type == REG_DWORD) return static_cast<long>(value);
+  }
+  return -1;
+}
+
+bool ProfileRestoresTabs(const std::wstring& folder, const std::wstring& keepTabs) {
+  std::vector<std::wstring> parts = Split(keepTabs, L'|');
+  std::wstring browser = parts.empty() ? L"" : Trimmed(parts[0]);
   bool chromium = SameText(browser, L"Chromium");
   if (!chromium && !SameText(browser, L"Firefox")) return false;
+  if (chromium && parts.size() > 1) {  // a policy the administrator set wins over the user's choice
+    long policy = StartupPolicy(Trimmed(parts[1]));
+    if (policy != -1) return RestoresLastSession(policy);
+  }
   constexpr LONGLONG kMostBytes = 32ll * 1024 * 1024;  // settings files are far smaller
   std::wstring profile = WithoutTrailingBackslash(folder);
   for (int up = 0; up < 2; ++up) {
     std::vector<char> text;
     if (chromium) {
       if (ReadWholeFile(profile + L"\\Preferences", kMostBytes, &text))
-        return NumberAfterLast(text, "\"restore_on_startup\"", ':') == 1;
+        return RestoresLastSession(NumberAfterLast(text, "\"restore_on_startup\"", ':'));
     } else if (ReadWholeFile(profile + L"\\prefs.js", kMostBytes, &text)) {
       long page = NumberAfterLast(text, "\"browser.startup.page\"", ',');
       std::vector<char> user;

@@ -18,8 +18,8 @@
 //                                           cleared row by row (places.h), never deleted
 //   JumpLists=True                          our own key: the jump lists' recent entries
 //                                           (jumplists.h)
-//   KeepTabs=Chromium|Firefox               our own key: a profile whose browser opens
-//                                           the last session's tabs again at its start
+//   KeepTabs=Chromium[|policy key]          our own key: a profile whose browser opens
+//   KeepTabs=Firefox                        the last session's tabs again at its start
 //                                           keeps the rule's files (the user's tabs)
 //
 // Folders may begin with the variables %LocalAppData%, %AppData%, %UserProfile%,
@@ -95,9 +95,11 @@ void ResolveRulePaths(const std::wstring& text, bool files, std::vector<std::wst
 
 // The browser profile that folder is (or whose subfolder it is: "Sessions") opens
 // the last session's tabs again at its start, so its session files are the tabs the
-// user chose to keep: Chromium's "Preferences" with session.restore_on_startup 1,
-// Firefox's browser.startup.page 3 in "prefs.js" (or "user.js", which wins).
-bool ProfileRestoresTabs(const std::wstring& folder, const std::wstring& browser);
+// user chose to keep. keepTabs is the rule's KeepTabs: "Chromium" reads the
+// profile's "Preferences" (session.restore_on_startup 1 or 6), unless the
+// RestoreOnStartup policy under the key named after "|" (HKLM, then HKCU) decides;
+// "Firefox" reads browser.startup.page 3 in "prefs.js" (or "user.js", which wins).
+bool ProfileRestoresTabs(const std::wstring& folder, const std::wstring& keepTabs);
 
 // A rule is shown and applied only when something it detects is there (a rule
 // without Detect and DetectFile counts as there).
