@@ -107,14 +107,20 @@ TEST_F(GuardTest, SameFolderReadsSpellingsAndLinks) {
 TEST_F(GuardTest, TheDeletionRoutinesLeaveItAndStillEmptyWhatLiesBelow) {
   UseTrayIdentity();
   std::string keep = std::string(kProfile) + "\\keep.txt";
+  // A walk that spared the profile's own files but emptied its subfolders would
+  // take this one: it must stay through every protected call too.
+  std::string inside = std::string(kProfile) + "\\Temp\\t.txt";
+  ASSERT_TRUE(qvt::FileExists(inside)) << "the fixture is missing";
   for (std::string s : {std::string(kProfile), std::string("C:\\qvguardfix\\junction"), std::string("S:\\Some Profile"),
                         Short(kProfile), std::string("\\\\?\\C:\\qvguardfix\\Some Profile")}) {
     char path[kDeletePathChars];
     snprintf(path, sizeof path, "%s", s.c_str());
     EmptyFolder(path, 1);
     EXPECT_TRUE(qvt::FileExists(keep)) << "EmptyFolder " << s;
+    EXPECT_TRUE(qvt::FileExists(inside)) << "EmptyFolder " << s;
     EXPECT_EQ(0, LibDeleteFolder(s.c_str(), 1)) << s;
     EXPECT_TRUE(qvt::FileExists(keep)) << "LibDeleteFolder " << s;
+    EXPECT_TRUE(qvt::FileExists(inside)) << "LibDeleteFolder " << s;
   }
   char below[kDeletePathChars];
   snprintf(below, sizeof below, "%s\\Temp", kProfile);

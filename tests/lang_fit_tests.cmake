@@ -4,9 +4,6 @@ qv_test(lang_fit_tests ${CMAKE_CURRENT_SOURCE_DIR}/lang_fit_test.cpp ${CMAKE_CUR
         ${CMAKE_CURRENT_SOURCE_DIR}/setup_support.cpp
         DEPENDS setup uninstall qvtoolbar qvuac qvrunas language_files LIBS qvcommon comctl32 gdi32 shell32)
 foreach(locale cs_CZ ja_JP zh_CN ru_RU el_GR zh_TW)
-  add_test(NAME LanguageFit.EveryTextFitsItsControl.${locale} COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR}
-           $<TARGET_FILE:lang_fit_tests> --gtest_filter=LanguageFit.EveryTextFitsItsControl
-           WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-  set_tests_properties(LanguageFit.EveryTextFitsItsControl.${locale} PROPERTIES
-                       ENVIRONMENT "LANG=${locale}.UTF-8;LC_ALL=${locale}.UTF-8" FAIL_REGULAR_EXPRESSION "SKIPPED|FAILED")
+  qv_locale_run(LanguageFit.EveryTextFitsItsControl.${locale} lang_fit_tests LanguageFit.EveryTextFitsItsControl
+                ${locale})
 endforeach()

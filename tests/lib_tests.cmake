@@ -17,7 +17,4 @@ qv_link_fixture(qvlinkfix LibFolderLinkTest.ALinkedFolderIsNeverFollowed)
 # The shared path helpers and the tool catalogue; the double-byte case runs
 # again in a Japanese locale (Wine takes the code page from it).
 qv_test(paths_tests ${CMAKE_CURRENT_SOURCE_DIR}/paths_test.cpp LIBS qvbase)
-add_test(NAME PathDoubleByte.InJapaneseCodePage COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:paths_tests>
-         --gtest_filter=PathDoubleByte.* WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-set_tests_properties(PathDoubleByte.InJapaneseCodePage PROPERTIES ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8"
-                     FAIL_REGULAR_EXPRESSION "SKIPPED|FAILED")
+qv_locale_run(PathDoubleByte.InJapaneseCodePage paths_tests PathDoubleByte.* ja_JP)

@@ -150,6 +150,7 @@ TEST(SetupWizard, CancelAsksAndStartsTheStoppedToolsAgain) {
   EXPECT_EQ(0u, qvt::MessageBoxText(box).find("Setup is not complete."));
   qvt::PressButton(box, IDYES);
   EXPECT_TRUE(run.Ends(10000));
+  EXPECT_EQ(3, run.ExitCode()) << "cancelled on the options page";
   std::string restarted = "request: /keeprunas \"" + run.setupFolder + "qvtoolbar.exe\" /s";
   bool found = false;
   qvt::WaitUntil(
@@ -236,6 +237,7 @@ TEST(SetupFolder, AProtectedInstallFolderIsRefused) {
   SetupRun silent;
   silent.Start("/silent /nostart /noshort /path:\"" + programs + "\"", false);
   EXPECT_TRUE(silent.Ends(20000));
+  EXPECT_EQ(4, silent.ExitCode()) << "the folder was refused";
   EXPECT_FALSE(qvt::FileExists(programs + "\\qvtoolbar.exe"));
   EXPECT_FALSE(qvt::ValueExists(HKEY_LOCAL_MACHINE, kFamilyKey, "InstallPath"));
 }

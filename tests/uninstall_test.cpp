@@ -3,6 +3,7 @@
 // use, a damaged install path, and its self-deleting batch.
 #include <windows.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -46,14 +47,22 @@ std::string UninstallerCopy() {
 
 // Runs uninstall.exe from folder and answers the confirmation; then answers every
 // other box of the uninstaller (OK), in whichever process it runs, until no
-// uninstall.exe runs any more. The texts of all boxes, in order.
+// uninstall.exe runs any more. The texts of all boxes, in order, and the exit codes
+// of the first process and of the copy it handed the removal to (none: kNoCode).
+constexpr DWORD kNoCode = 0xFFFFFFFFu;
 struct Uninstall {
   std::vector<std::string> boxes;
+  DWORD firstCode = kNoCode, copyCode = kNoCode;
+  int copies = 0;
+  std::vector<std::string> copyPaths;  // where the copies ran from
   bool Run(const std::string& folder, int answer = IDOK, const std::string& arguments = "") {
     qvt::Process first = qvt::Start(folder + "uninstall.exe", arguments);
     bool confirmed = !arguments.empty();
+    std::vector<HANDLE> others;  // every other uninstall.exe seen: the copies
+    std::set<DWORD> seen = {first.pid};
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 40000) {
+      WatchCopies(&seen, &others, &copyPaths);
       for (HWND w : qvt::ListTop("#32770", 0)) {
         if (!qvt::IsMessageBox(w) || qvt::WindowText(w) != kHavrel || !IsWindowVisible(w)) continue;
         boxes.push_back(qvt::MessageBoxText(w));
@@ -62,11 +71,33 @@ struct Uninstall {
         qvt::WaitUntil([&] { return !IsWindow(w); }, 3000);
       }
       if (qvt::WaitExit(first, 0) && !qvt::IsRunning("uninstall.exe")) break;
-      qvt::WaitUntil([] { return false; }, 200);
+      qvt::WaitUntil([] { return false; }, 50);  // often: a copy is seen before it ends
     }
-    bool ended = qvt::WaitExit(first, 0);
+    bool ended = qvt::WaitExit(first, 0, &firstCode);
     qvt::Close(first);
+    copies = static_cast<int>(others.size());
+    for (HANDLE h : others) {
+      if (WaitForSingleObject(h, 0) == WAIT_OBJECT_0) GetExitCodeProcess(h, &copyCode);
+      CloseHandle(h);
+    }
     return ended && !qvt::IsRunning("uninstall.exe");
+  }
+  // A handle on each uninstall.exe not seen before, to read its exit code later, and its path.
+  static void WatchCopies(std::set<DWORD>* seen, std::vector<HANDLE>* handles, std::vector<std::string>* paths) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+      if (_stricmp(entry.szExeFile, "uninstall.exe") != 0 || !seen->insert(entry.th32ProcessID).second) continue;
+      HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+      if (!h) continue;
+      handles->push_back(h);
+      char image[MAX_PATH] = {};
+      DWORD size = MAX_PATH;
+      if (QueryFullProcessImageNameA(h, 0, image, &size)) paths->push_back(image);
+    }
+    CloseHandle(snapshot);
   }
 };
 
@@ -169,6 +200,8 @@ TEST(UninstallCycle, EverythingSetupWroteGoesAndNothingElse) {
   ASSERT_NE(INVALID_HANDLE_VALUE, held);
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(run.installFolder));
+  EXPECT_EQ(0u, uninstall.firstCode) << "handed to its copy";
+  EXPECT_EQ(3u, uninstall.copyCode) << "a file in use goes at the next restart";
   EXPECT_TRUE(qvt::WaitExit(tray, 5000)) << "the running program was closed";
   qvt::Close(tray);
   CloseHandle(held);
@@ -200,6 +233,8 @@ TEST(UninstallFlow, CancelChangesNothing) {
   ASSERT_TRUE(run.Ends(30000));
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(run.installFolder, IDCANCEL));
+  EXPECT_EQ(2u, uninstall.firstCode);
+  EXPECT_EQ(0, uninstall.copies) << "nothing handed on";
   EXPECT_TRUE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
   EXPECT_TRUE(qvt::ValueExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\qvToolbarClass",
                                "UninstallString"));
@@ -221,6 +256,8 @@ TEST(UninstallFlow, AMissingInstallPathTouchesNoFileButTheRestGoes) {
   qvt::WriteFile(Temp() + "uninstall.exe", "an old copy");
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(run.installFolder));
+  EXPECT_EQ(0u, uninstall.firstCode);
+  EXPECT_EQ(6u, uninstall.copyCode);
   ASSERT_EQ(2u, uninstall.boxes.size());
   EXPECT_EQ(kNoPath, uninstall.boxes[1]);
   EXPECT_TRUE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
@@ -252,6 +289,7 @@ TEST(UninstallFlow, ARootOrSharedFolderAsInstallPathKeepsItsFiles) {
     std::string from = UninstallerCopy();
     Uninstall uninstall;
     EXPECT_TRUE(uninstall.Run(from, IDOK, "/internally"));
+    EXPECT_EQ(5u, uninstall.firstCode) << folder;
     for (const char* file : {"qvsentinel.wav", "qvsentinel.hlp", "Help\\qvsentinel.txt", "Sounds\\qvsentinel.txt"})
       EXPECT_TRUE(qvt::FileExists(folder + file)) << folder << file;
     EXPECT_EQ(1u, uninstall.boxes.size()) << folder;
@@ -280,6 +318,7 @@ TEST(UninstallFlow, UpperCaseSoundFilesGoAndAPlainParentStays) {
   std::string from = UninstallerCopy();
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(from, IDOK, "/internally"));
+  EXPECT_EQ(0u, uninstall.firstCode);
   EXPECT_TRUE(uninstall.boxes.empty());
   EXPECT_FALSE(qvt::FileExists(folder + "KNOCK.WAV"));
   EXPECT_FALSE(qvt::FileExists(folder));
@@ -301,6 +340,7 @@ TEST(UninstallFlow, SoundAndHelpFilesAreKnownByTheirExtension) {
   std::string from = UninstallerCopy();
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(from, IDOK, "/internally"));
+  EXPECT_EQ(0u, uninstall.firstCode);
   for (const char* file : {"ding.Wav", "tune.mid", "old.GID"}) EXPECT_FALSE(qvt::FileExists(folder + file)) << file;
   for (const char* file : {"plan.middle.xlsx", "tips.gid.txt", "wavy.wave"})
     EXPECT_TRUE(qvt::FileExists(folder + file)) << file;
@@ -337,6 +377,7 @@ TEST(UninstallShared, AFolderTheUserHadKeepsTheUsersFilesAndShortcuts) {
   ASSERT_TRUE(qvt::FileExists(folder + "qvtoolbar.exe"));
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(folder));
+  EXPECT_EQ(0u, uninstall.copyCode);
   for (const char* file : mine) EXPECT_TRUE(qvt::FileExists(folder + file)) << file;
   for (const std::string& link : links) EXPECT_TRUE(qvt::FileExists(link)) << link;
   for (const char* file : {"qvtoolbar.exe", "Quorvane.dll", "uninstall.exe", "qvuac.exe", "qvrunas.exe"})
@@ -391,6 +432,7 @@ TEST(UninstallShared, AnotherProgramsFilesSurviveInstallAndUninstall) {
   ASSERT_TRUE(qvt::FileExists(folder + "qvtoolbar.exe"));
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(folder));
+  EXPECT_EQ(0u, uninstall.copyCode);
   EXPECT_FALSE(qvt::FileExists(folder + "qvtoolbar.exe"));
   EXPECT_FALSE(qvt::FileExists(folder + "uninstall.exe"));
   for (const char* file : {"setup.exe", "readme.txt"}) {
@@ -439,6 +481,7 @@ TEST(UninstallShared, AFileTheUserChangedStaysAndIsNamed) {
   ASSERT_NE(INVALID_HANDLE_VALUE, held);
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(run.installFolder));
+  EXPECT_EQ(3u, uninstall.copyCode) << "a file at the next restart comes before the changed one";
   CloseHandle(held);
   std::string text;
   EXPECT_TRUE(qvt::ReadFile(changed, &text));
@@ -471,6 +514,7 @@ TEST(UninstallShared, InstallPathAtProgramFilesKeepsEveryShortcutAndTheEntries) 
   std::string from = UninstallerCopy();
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(from));
+  EXPECT_EQ(5u, uninstall.copyCode);
   ASSERT_EQ(2u, uninstall.boxes.size());
   EXPECT_NE(std::string::npos, uninstall.boxes[1].find("the install folder " + programs + " is a folder of Windows"))
       << uninstall.boxes[1];
@@ -510,6 +554,11 @@ TEST(UninstallBatch, TheCopiesRunFromAWorkFolderAndGoWithIt) {
   }
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(from));
+  // The copy was made and ran from a work folder (not in place, not in TEMP).
+  ASSERT_EQ(1, uninstall.copies);
+  ASSERT_EQ(1u, uninstall.copyPaths.size());
+  EXPECT_EQ(0u, Lowered(uninstall.copyPaths[0]).find(Lowered(setupt::WorkParent()) + "qvwork-")) << uninstall.copyPaths[0];
+  EXPECT_EQ(0u, uninstall.firstCode);
   for (int i = 0; i < 2; ++i) SetEnvironmentVariableA(names[i], saved[i].empty() ? nullptr : saved[i].c_str());
   EXPECT_TRUE(qvt::WaitUntil(NoWorkFolderLeft, 30000)) << "the copies and the batch are gone";
   WIN32_FIND_DATAA found;
@@ -536,6 +585,8 @@ TEST(UninstallFlow, WithoutAWorkFolderTheRemovalRunsHereAndItsFilesGoAtTheRestar
   ASSERT_TRUE(MoveFileA(parent.c_str(), away.c_str())) << GetLastError();
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(run.installFolder));
+  EXPECT_EQ(0, uninstall.copies);
+  EXPECT_EQ(3u, uninstall.firstCode) << "the removal ran here";
   MoveFileA(away.c_str(), parent.c_str());
   ASSERT_TRUE(qvt::FileExists(parent));
   ASSERT_EQ(2u, uninstall.boxes.size());
