@@ -145,6 +145,41 @@ TEST_F(Autowash, AFileLeftIsCodeOneAndNamed) {
   EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << "the rest is washed";
 }
 
+// A file in use set up for deletion at the next restart: washed as far as it can be
+// today, so the run is code 1, and the log counts it where it belongs.
+TEST_F(Autowash, AFileSetUpForTheRestartIsCountedAndIsCodeOne) {
+  Set("ClearRecent", 1);
+  Set("QueueForNextRestart", 1);
+  MakeRecent();
+  std::string held = env.recent + "held.lnk";
+  WriteFile(held, "held");  // 4 bytes more, freed only at the restart
+  std::vector<BYTE> pending;
+  DWORD type = 0;
+  constexpr const char* kSession = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+  bool hadPending = ReadRaw(HKEY_LOCAL_MACHINE, kSession, "PendingFileRenameOperations", &pending, &type);
+  HANDLE lock = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  EXPECT_EQ(1, Run("/autowash"));
+  CloseHandle(lock);
+  std::vector<BYTE> now;
+  EXPECT_TRUE(ReadRaw(HKEY_LOCAL_MACHINE, kSession, "PendingFileRenameOperations", &now, &type));
+  EXPECT_NE(std::string::npos, std::string(now.begin(), now.end()).find("held.lnk")) << "on the restart list";
+  if (hadPending) {
+    WriteRaw(HKEY_LOCAL_MACHINE, kSession, "PendingFileRenameOperations", type, pending.data(),
+             static_cast<DWORD>(pending.size()));
+  } else {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSession, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+      RegDeleteValueA(key, "PendingFileRenameOperations");
+      RegCloseKey(key);
+    }
+  }
+  EXPECT_TRUE(LogHas("Recent documents: 3 files deleted, 300 bytes freed, 1 scheduled for the next restart, 0 left, "
+                     "1 registry entries removed"))
+      << Log();
+  EXPECT_TRUE(LogHas("exit code: 1")) << Log();
+}
+
 // Each switch is a whole argument: a log named "preview.log" (here with forward
 // slashes, as the system also reads them) does not turn the wash into a preview.
 TEST_F(Autowash, PreviewInsideTheLogPathIsNoSwitch) {
