@@ -428,35 +428,49 @@ TEST(SetupShortcuts, TheGroupItsLinksAndTheStarterCalls) {
 
 // ---- The cleanup batch.
 
-// The text, line by line: every file is deleted and looked for again until all are
-// gone or the tries are used up, pausing through ping.exe by its full path (never a
-// bare name: the working folder and PATH are not asked); then the folder, the work
-// folder whole, and last the batch itself by its bare name.
-TEST(SetupBatch, TheTextLineByLine) {
-  const char* files[] = {"C:\\Temp\\pkg 100%%\\setup.exe", "C:\\Temp\\pkg 100%%\\qvrunas.exe"};
-  CleanupBatchPaths paths = {files, 2, "C:\\Temp\\pkg 100%%", "C:\\windows\\system32\\ping.exe",
-                             "C:\\windows\\Temp\\qvwork-0123456789abcdef", "qvwork-0123456789abcdef.bat"};
+// The batch as the command processor runs it: the listed files go, then their
+// folder (now empty), the work folder whole and the batch itself; a file it was not
+// given, the folder beside and what lies beside the batch stay. The pause is never
+// a bare name, and a text that would not fit is refused, never cut.
+TEST(SetupBatch, RemovesWhatItListsAndNothingElse) {
+  std::string base = qvt::TempFolder();
+  std::string pkg = base + "pkg", other = base + "pkg2", work = base + "qvwork-0123456789abcdef";
+  std::string files[] = {pkg + "\\setup.exe", pkg + "\\qvrunas.exe"};
+  for (const std::string& folder : {pkg, other, work, work + "\\sub"}) ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  for (const std::string& f : files) ASSERT_TRUE(qvt::WriteFile(f, "package"));
+  ASSERT_TRUE(qvt::WriteFile(other + "\\setup.exe", "not listed"));
+  ASSERT_TRUE(qvt::WriteFile(work + "\\sub\\copy.exe", "copy"));
+  ASSERT_TRUE(qvt::WriteFile(base + "beside.txt", "beside"));
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, MAX_PATH);
+  std::string ping = std::string(system) + "\\ping.exe", cmd = std::string(system) + "\\cmd.exe";
+  const char* listed[] = {files[0].c_str(), files[1].c_str()};
+  CleanupBatchPaths paths = {listed, 2, pkg.c_str(), ping.c_str(), work.c_str(), "qvclean.bat"};
   char text[2600];
   ASSERT_TRUE(BuildCleanupBatchText(paths, text, sizeof text));
-  EXPECT_EQ(std::string("\r\n@echo off\r\nset /a qvTries=0\r\n:myLabel\r\n"
-                        "del \"C:\\Temp\\pkg 100%%\\setup.exe\"\r\n"
-                        "del \"C:\\Temp\\pkg 100%%\\qvrunas.exe\"\r\n"
-                        "set /a qvTries+=1\r\n"
-                        "if %qvTries% GEQ 120 goto qvDone\r\n"
-                        "set /a qvLeft=0\r\n"
-                        "if exist \"C:\\Temp\\pkg 100%%\\setup.exe\" set /a qvLeft+=1\r\n"
-                        "if exist \"C:\\Temp\\pkg 100%%\\qvrunas.exe\" set /a qvLeft+=1\r\n"
-                        "if %qvLeft% GTR 0 \"C:\\windows\\system32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
-                        "if %qvLeft% GTR 0 goto myLabel\r\n"
-                        ":qvDone\r\n"
-                        "rd \"C:\\Temp\\pkg 100%%\"\r\n"
-                        "rd /s /q \"C:\\windows\\Temp\\qvwork-0123456789abcdef\"\r\n"
-                        "del \"qvwork-0123456789abcdef.bat\"\r\n"),
-            text);
-  paths.folder = nullptr;
-  ASSERT_TRUE(BuildCleanupBatchText(paths, text, sizeof text));
-  EXPECT_EQ(std::string::npos, std::string(text).find("rd \"C:\\Temp"));
+  std::string batch = text;
+  for (size_t at = 0, end; (end = batch.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    std::string line = batch.substr(at, end - at);
+    if (line.find("ping") != std::string::npos) {
+      EXPECT_NE(std::string::npos, line.find("\"" + ping + "\"")) << line;
+    }
+  }
+  ASSERT_TRUE(qvt::WriteFile(base + "qvclean.bat", text));
+  qvt::Process run = qvt::Start(cmd, "/c qvclean.bat", base);
+  ASSERT_TRUE(run.process);
+  EXPECT_TRUE(qvt::WaitExit(run, 60000));
+  qvt::Close(run);
+  for (const std::string& f : files) EXPECT_FALSE(qvt::FileExists(f)) << f;
+  EXPECT_FALSE(qvt::FileExists(pkg)) << "the emptied folder";
+  EXPECT_FALSE(qvt::FileExists(work)) << "the work folder, whole";
+  EXPECT_FALSE(qvt::FileExists(base + "qvclean.bat")) << "the batch itself";
+  EXPECT_TRUE(qvt::FileExists(other + "\\setup.exe")) << "not listed";
+  EXPECT_TRUE(qvt::FileExists(base + "beside.txt"));
   EXPECT_FALSE(BuildCleanupBatchText(paths, text, 100)) << "refused, never cut";
+  paths.folder = nullptr;  // no folder of its own: none is removed
+  ASSERT_TRUE(BuildCleanupBatchText(paths, text, sizeof text));
+  EXPECT_EQ(std::string::npos, std::string(text).find("rd \"" + pkg + "\""));
+  RemoveTree(base);
 }
 
 // Paths as the command processor reads them: "%" doubled, the OEM code page, and the
@@ -542,11 +556,26 @@ TEST(SetupUacHelper, StartsFromTheInstallFolderOnlyWhenOthersCannotChangeIt) {
   *strrchr(own, '\\') = 0;
   g_readSecurity = InstallFolderSecurity();
   ASSERT_NE(nullptr, g_readSecurity);
-  LPSTR sddl = nullptr;
-  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(g_readSecurity, SDDL_REVISION_1,
-                                                                   DACL_SECURITY_INFORMATION, &sddl, nullptr));
-  EXPECT_STREQ("D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", sddl) << "users read and run";
-  LocalFree(sddl);
+  // What the security must achieve: nobody but administrators may change the folder
+  // or what setup puts in it, nothing is inherited, and users may read and run it.
+  EXPECT_TRUE(OnlyAdministratorsCanWrite(g_readSecurity));
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(g_readSecurity, &control, &revision);
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the parent";
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(g_readSecurity, &present, &dacl, &defaulted) && present && dacl);
+  ACCESS_MASK users = 0;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+        (ace->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) == (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) &&
+        IsWellKnownSid(&ace->SidStart, WinBuiltinUsersSid))
+      users |= ace->Mask;
+  }
+  constexpr ACCESS_MASK kReadAndRun = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
+  EXPECT_EQ(kReadAndRun, users & kReadAndRun) << "users read and run, in the folder and below";
   SetFolderSecurityReader(CopyOfReadSecurity);
   ASSERT_TRUE(UacHelperFolder(folder, sizeof folder));
   EXPECT_STREQ(InstallFolder, folder);
