@@ -243,6 +243,42 @@ TEST_F(Autowash, AWashAlreadyRunningIsCodeTwo) {
   CloseHandle(other);
 }
 
+// Beside the tray program: while it is idle an unattended wash runs; while a wash of
+// the tray program holds the wash (its summary is shown before it lets go: a wash
+// long by construction), none runs and it is code 2; once the summary is closed,
+// the next one runs again.
+TEST_F(Autowash, BesideTheTrayProgramItRunsOnlyWhenTheTrayIsNotWashing) {
+  Set("ClearRecent", 1);
+  Process tray;
+  HWND main = nullptr, sheet = nullptr;
+  HWND page = OpenSettingsPage(&tray, &main, &sheet, 2);
+  ASSERT_NE(nullptr, page);
+  MakeRecent();
+  EXPECT_EQ(0, Run("/autowash")) << Log();
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << "washed beside the idle tray program";
+
+  PostMessageA(page, WM_COMMAND, MAKEWPARAM(1175, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, 1175)));
+  HWND question = WaitMessageBox(tray.pid, kProductTitle, 15000);
+  ASSERT_NE(nullptr, question);
+  PressButton(question, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(question); }, 5000));
+  HWND summary = WaitMessageBox(tray.pid, kProductTitle, 15000);
+  ASSERT_NE(nullptr, summary);
+  EXPECT_EQ(0u, MessageBoxText(summary).find("Wash finished")) << MessageBoxText(summary);
+  MakeRecent();
+  DeleteFileA(log.c_str());
+  EXPECT_EQ(2, Run("/autowash"));
+  EXPECT_TRUE(LogHas("no wash: another wash is running")) << Log();
+  EXPECT_TRUE(FileExists(env.recent + "a.lnk")) << "nothing washed beside the tray's wash";
+
+  PressButton(summary, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(summary); }, 5000));
+  DeleteFileA(log.c_str());
+  EXPECT_EQ(0, Run("/autowash")) << Log();
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << "the tray's wash let go";
+  EndTray(tray, main);
+}
+
 // ---- The log is never written through a link or into a file that is not a wash
 // log; a log that is not written is code 3, and the wash has run all the same.
 
