@@ -279,6 +279,94 @@ TEST_F(Autowash, BesideTheTrayProgramItRunsOnlyWhenTheTrayIsNotWashing) {
   EndTray(tray, main);
 }
 
+// ---- Never two washes at once, with the other wash caught at work: it is held
+// inside its History item (it has started the control panel) by suspending it, so
+// it keeps the wash for as long as the case needs, whatever the machine's speed.
+
+// True while another process holds the wash.
+bool WashHeldElsewhere() {
+  HANDLE lock = CreateMutexA(nullptr, FALSE, kWashLock);
+  if (!lock) return false;
+  DWORD taken = WaitForSingleObject(lock, 0);
+  if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) ReleaseMutex(lock);
+  CloseHandle(lock);
+  return taken == WAIT_TIMEOUT;
+}
+
+class AutowashBesideAWash : public Autowash {
+ protected:
+  // Waits until the wash of that process has started the control panel, then holds
+  // it there; false when it never came or could not be held.
+  bool HoldAtWork(DWORD pid) {
+    auto started = [&] {
+      std::vector<std::string> calls = env.PanelCalls();
+      return std::find(calls.begin(), calls.end(), "start") != calls.end();
+    };
+    held = WaitUntil(started, 30000) ? pid : 0;
+    return held && SuspendProcess(held, true) > 0;
+  }
+  void LetGo() {
+    if (held) SuspendProcess(held, false);
+    held = 0;
+  }
+  void TearDown() override {
+    LetGo();
+    Autowash::TearDown();
+  }
+  // The second wash, started while the first is held: code 2, and nothing washed.
+  void ExpectNoSecondWash() {
+    EXPECT_TRUE(WashHeldElsewhere()) << "the first wash holds the wash";
+    MakeRecent();
+    DeleteFileA(log.c_str());
+    EXPECT_EQ(2, Run("/autowash"));
+    EXPECT_TRUE(LogHas("no wash: another wash is running")) << Log();
+    EXPECT_TRUE(FileExists(env.recent + "a.lnk")) << "nothing washed beside the other wash";
+    EXPECT_TRUE(FileExists(env.recent + "sub\\c.lnk"));
+  }
+  DWORD held = 0;
+};
+
+TEST_F(AutowashBesideAWash, TwoAtOnceTheSecondWashesNothingAndIsCodeTwo) {
+  Set("ClearRecent", 1);
+  Set("ClearIEHistory", 1);
+  std::string firstLog = env.scratch + "first log.txt";
+  Process first = StartUnelevated(BinPath(kTrayExe), "/autowash /log:\"" + firstLog + "\"");
+  ASSERT_NE(nullptr, first.process);
+  if (HoldAtWork(first.pid)) ExpectNoSecondWash();
+  else ADD_FAILURE() << "the first wash was not caught at work";
+  LetGo();
+  DWORD code = 99;
+  EXPECT_TRUE(WaitExit(first, 60000, &code));
+  Close(first);
+  EXPECT_EQ(0u, code) << "the first wash went on and finished";
+  DeleteFileA(log.c_str());
+  EXPECT_EQ(0, Run("/autowash")) << Log();
+  EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << "the first wash let go";
+}
+
+TEST_F(AutowashBesideAWash, WhileTheTrayWashesItWashesNothingAndIsCodeTwo) {
+  Set("ClearRecent", 1);
+  Set("ClearIEHistory", 1);
+  Process tray;
+  HWND main = nullptr, sheet = nullptr;
+  HWND page = OpenSettingsPage(&tray, &main, &sheet, 2);
+  ASSERT_NE(nullptr, page);
+  PostMessageA(page, WM_COMMAND, MAKEWPARAM(1175, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, 1175)));
+  HWND question = WaitMessageBox(tray.pid, kProductTitle, 15000);
+  EXPECT_NE(nullptr, question);
+  if (question) PressButton(question, IDOK);
+  if (question && HoldAtWork(tray.pid)) ExpectNoSecondWash();
+  else ADD_FAILURE() << "the tray's wash was not caught at work";
+  LetGo();
+  HWND summary = WaitMessageBox(tray.pid, kProductTitle, 30000);
+  EXPECT_NE(nullptr, summary);
+  if (summary) {
+    EXPECT_EQ(0u, MessageBoxText(summary).find("Wash finished")) << MessageBoxText(summary);
+    PressButton(summary, IDOK);
+  }
+  EndTray(tray, main);
+}
+
 // ---- The log is never written through a link or into a file that is not a wash
 // log; a log that is not written is code 3, and the wash has run all the same.
 

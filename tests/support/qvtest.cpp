@@ -122,6 +122,24 @@ void KillAll(const char* exeName, DWORD timeoutMs, const std::vector<DWORD>& spa
 
 bool IsRunning(const char* exeName) { return !ProcessIds(exeName).empty(); }
 
+int SuspendProcess(DWORD pid, bool suspend) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snap == INVALID_HANDLE_VALUE) return 0;
+  int changed = 0;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snap, &entry); more; more = Thread32Next(snap, &entry)) {
+    if (entry.th32OwnerProcessID != pid) continue;
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+    if (!thread) continue;
+    DWORD before = suspend ? SuspendThread(thread) : ResumeThread(thread);
+    if (before != static_cast<DWORD>(-1)) ++changed;
+    CloseHandle(thread);
+  }
+  CloseHandle(snap);
+  return changed;
+}
+
 std::wstring LongPath(const std::string& path) {
   std::wstring wide(path.size() + 1, L'\0');
   int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size()));

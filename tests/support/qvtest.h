@@ -34,6 +34,9 @@ std::vector<DWORD> ProcessIds(const char* exeName);
 void KillAll(const char* exeName, DWORD timeoutMs = 5000, const std::vector<DWORD>& spared = {});
 // A process of that file name runs (other than this one).
 bool IsRunning(const char* exeName);
+// Suspends (or resumes) every thread of that process, so that it stays where it
+// is, holding what it holds, until the test lets it go on; the threads changed.
+int SuspendProcess(DWORD pid, bool suspend);
 
 // Polls every 20 ms until cond() is true or the time is up.
 template <typename F>
