@@ -12,6 +12,10 @@ qv_test(lib_tests
 # The definition file is read through Wine's Z: drive.
 target_compile_definitions(lib_tests PRIVATE QV_DEF_FILE="Z:${CMAKE_SOURCE_DIR}/quorvane/Quorvane.def")
 
+# A language's own code page against the system's: run once more where the
+# system's code page is 1252, whatever the machine's locale.
+qv_locale_run(LibTranslateCodePage.InWesternCodePage lib_tests
+              LibTranslateTest.ATranslationInAnotherCodePageIsShownOnlyWhereItCanBe en_US)
 # Link handling needs a folder link made on the Linux side.
 qv_link_fixture(qvlinkfix LibFolderLinkTest.ALinkedFolderIsNeverFollowed)
 # The shared path helpers and the tool catalogue; the double-byte case runs

@@ -99,7 +99,10 @@ TEST_F(WashRun, LockedFilesAndErrorsAreSummed) {
   EXPECT_EQ(kConfirm, Answer(IDOK));
   EXPECT_EQ(0u, Answer(IDOK).find("Could not delete '"));
   EXPECT_EQ(0u, Answer(IDOK).find("Could not delete '"));
-  EXPECT_EQ("Wash finished successfully! (2 locked files will be deleted after reboot.)", FirstLine(Answer(IDOK)));
+  std::string summary = Answer(IDOK);
+  EXPECT_EQ("Wash finished successfully! (2 locked files will be deleted after reboot.)", FirstLine(summary));
+  EXPECT_NE(std::string::npos, summary.find("\r\nFiles to be deleted at the next restart: 2.\r\n")) << summary;
+  EXPECT_EQ(std::string::npos, summary.find("could not be deleted")) << summary;
   // Without restart-time deletion a locked file is an error.
   Set("QueueForNextRestart", 0);
   CloseHandle(second);
@@ -107,10 +110,11 @@ TEST_F(WashRun, LockedFilesAndErrorsAreSummed) {
   Press(page, kWashButton);
   EXPECT_EQ(kConfirm, Answer(IDOK));
   EXPECT_EQ(0u, Answer(IDOK).find("Could not delete '"));
-  std::string summary = Answer(IDOK);
+  summary = Answer(IDOK);
   EXPECT_EQ("Wash finished. 1 errors occured. 0 warnings issued.", FirstLine(summary));
   EXPECT_NE(std::string::npos, summary.find("Files that could not be deleted: 1; the first: " + env.temp + "one.dat"))
       << summary;
+  EXPECT_EQ(std::string::npos, summary.find("at the next restart")) << summary;
   CloseHandle(first);
 }
 
