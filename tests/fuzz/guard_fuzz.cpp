@@ -1,13 +1,16 @@
 // Host-built property check of the folder guard's path part under AddressSanitizer
-// and UBSan. Seeded random paths made of the pieces that matter (prefixes, slashes,
-// dots, blanks, long runs, double-byte characters), and seeded respellings of
-// protected folders, each checked against what the guard must answer:
+// and UBSan. Seeded random paths, each checked against what the guard must answer:
 //   - any respelling of a protected folder, of a parent of one, or of a root is
-//     protected (case, "\" or "/" and doubled separators, "." and "x\.." segments,
+//     protected (case, "\" or "/" and doubled separators, "." and "x\.." steps,
 //     trailing dots and blanks, "\\?\", "\\.\" and "\??\" prefixes);
 //   - a child with a plain name below a protected folder is free;
-//   - the canonical form is canonical: reading it again gives itself;
-//   - under a double-byte code page a trail byte 0x5C never splits a name.
+//   - random walks from drive and share roots through the protected folders' own
+//     names, "." and "..": the verdict is the one a model of the walk expects,
+//     and the walks must reach protected and free folders alike;
+//   - under a double-byte code page, with names and a share whose trail bytes are
+//     0x5C or letters: a trail byte never splits a name and keeps its case;
+//   - the canonical form is canonical, and a path of random pieces judged free
+//     is a readable full path below a root.
 // Inputs are exact-sized heap copies, so that any read past their end is caught.
 #include <cstdio>
 #include <cstdlib>
@@ -83,10 +86,18 @@ struct Folder {
   std::vector<std::string> names;
 };
 
-std::string RandomCase(std::mt19937& random, const std::string& s) {
+// Single-byte letters in random case; the two bytes of a double-byte character
+// stay as they are (a trail byte "A" and "a" are two other characters).
+std::string RandomCase(std::mt19937& random, const std::string& s, const GuardCodePage& cp) {
   std::string out = s;
-  for (char& c : out)
+  for (size_t i = 0; i < out.size(); ++i) {
+    char& c = out[i];
+    if (cp.lead[static_cast<unsigned char>(c)] && i + 1 < out.size()) {
+      ++i;
+      continue;
+    }
     if (random() % 2) c = static_cast<char>((c >= 'a' && c <= 'z') ? c - 32 : (c >= 'A' && c <= 'Z') ? c + 32 : c);
+  }
   return out;
 }
 
@@ -95,27 +106,33 @@ std::string Separator(std::mt19937& random) {
   return kSeparators[random() % 4];
 }
 
-// Another spelling of the same folder.
-std::string Respell(std::mt19937& random, const Folder& f, bool trailing) {
+// A spelling of the folder reached from root by steps (names, "." and ".."): any
+// prefix, case, separator, extra "." and "x\.." steps, trailing dots and blanks.
+std::string Spell(std::mt19937& random, const std::string& root, const std::vector<std::string>& steps, bool trailing,
+                  const GuardCodePage& cp) {
   std::string path;
-  bool share = f.root.size() > 2;
+  bool share = root.size() > 2;
   switch (random() % 4) {
-    case 0: path = share ? "\\\\?\\UNC\\" + f.root.substr(2) : "\\\\?\\" + f.root; break;
-    case 1: path = share ? "\\\\.\\UNC\\" + f.root.substr(2) : "\\\\.\\" + f.root; break;
-    case 2: path = share ? f.root : "\\??\\" + f.root; break;
-    default: path = f.root;
+    case 0: path = share ? "\\\\?\\UNC\\" + root.substr(2) : "\\\\?\\" + root; break;
+    case 1: path = share ? "\\\\.\\UNC\\" + root.substr(2) : "\\\\.\\" + root; break;
+    case 2: path = share ? root : "\\??\\" + root; break;
+    default: path = root;
   }
-  path = RandomCase(random, path);
-  for (const std::string& name : f.names) {
+  path = RandomCase(random, path, cp);
+  for (const std::string& step : steps) {
     path += Separator(random);
     if (random() % 4 == 0) path += "." + Separator(random);
     if (random() % 4 == 0) path += "zz" + Separator(random) + ".." + Separator(random);
-    path += RandomCase(random, name);
-    if (random() % 3 == 0) path += random() % 2 ? ". " : "..";
+    path += RandomCase(random, step, cp);
+    if (step != "." && step != ".." && random() % 3 == 0) path += random() % 2 ? ". " : "..";
   }
   if (trailing && random() % 2) path += Separator(random);
-  if (f.names.empty() && !share && path.back() != '\\' && path.back() != '/') path += "\\";  // "C:" alone is relative
+  if (!share && (path.size() == 2 || path.back() == ':')) path += "\\";  // "C:" alone is drive-relative
   return path;
+}
+
+std::string Respell(std::mt19937& random, const Folder& f, bool trailing, const GuardCodePage& cp) {
+  return Spell(random, f.root, f.names, trailing, cp);
 }
 
 std::string Plain(const Folder& f) {
@@ -124,24 +141,106 @@ std::string Plain(const Folder& f) {
   return path;
 }
 
-void CheckSpellings(std::mt19937& random, const GuardCodePage& cp) {
-  static const Folder kFolders[] = {{"C:", {"Windows"}},
-                                    {"C:", {"Users", "me", "Documents"}},
-                                    {"D:", {"Program Files"}},
-                                    {"\\\\srv\\share", {"home", "me"}}};
+// The protected folders of the checks; under a double-byte code page also one
+// whose names hold trail bytes 0x5C and "A" (Shift-JIS "\x83\x5C\x83\x74\x83\x67"
+// and "\x95\x5C\x83\x41"), and one on a share so named.
+std::vector<Folder> ProtectedFolders(bool doubleByte) {
+  std::vector<Folder> folders = {{"C:", {"Windows"}},
+                                 {"C:", {"Users", "me", "Documents"}},
+                                 {"D:", {"Program Files"}},
+                                 {"\\\\srv\\share", {"home", "me"}}};
+  if (doubleByte) {
+    folders.push_back({"C:", {"Users", "\x83\x5C\x83\x74\x83\x67", "\x95\x5C\x83\x41"}});
+    folders.push_back({"\\\\srv\\\x95\x5C", {"home"}});  // a share named with a trail byte 0x5C
+  }
+  return folders;
+}
+
+std::vector<std::string> PlainList(const std::vector<Folder>& folders) {
   std::vector<std::string> list;
-  for (const Folder& f : kFolders) list.push_back(Plain(f));
-  const Folder& f = kFolders[random() % 4];
-  std::string same = Respell(random, f, true);
+  for (const Folder& f : folders) list.push_back(Plain(f));
+  return list;
+}
+
+bool IsDoubleByte(const GuardCodePage& cp) { return cp.lead[0x81]; }
+
+void CheckSpellings(std::mt19937& random, const GuardCodePage& cp) {
+  std::vector<Folder> folders = ProtectedFolders(IsDoubleByte(cp));
+  std::vector<std::string> list = PlainList(folders);
+  const Folder& f = folders[random() % folders.size()];
+  std::string same = Respell(random, f, true, cp);
   Check(Judge(same, list, cp) == kGuardProtected, "a respelled folder is protected", same);
   Folder parent = f;
   parent.names.resize(random() % (f.names.size() + 1));
-  std::string up = Respell(random, parent, true);
+  std::string up = Respell(random, parent, true, cp);
   Check(Judge(up, list, cp) == kGuardProtected, "a respelled parent or root is protected", up);
   Folder child = f;
-  child.names.push_back(random() % 2 ? "Temp" : "sub folder");
-  std::string down = Respell(random, child, true);
+  static const char* const kChildren[] = {"Temp", "sub folder", "\x95\x5C", "\x83\x61"};
+  child.names.push_back(kChildren[random() % (IsDoubleByte(cp) ? 4 : 2)]);
+  std::string down = Respell(random, child, true, cp);
   Check(Judge(down, list, cp) == kGuardFree, "a child with a plain name is free", down);
+}
+
+// ---- Random walks from real roots, each judged against a model of its own.
+
+// A name as the model compares it: single-byte letters in upper case, the two
+// bytes of a double-byte character as they are.
+std::string Folded(const std::string& name, const GuardCodePage& cp) {
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (cp.lead[c] && i + 1 < name.size()) {
+      out += name.substr(i++, 2);
+      continue;
+    }
+    out += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  }
+  return out;
+}
+
+struct WalkCounts {
+  long protectedOnes = 0, freeOnes = 0, unreadable = 0;
+};
+
+// A walk of up to seven steps from a drive or share root through the protected
+// folders' own names (so that it reaches them, their parents and their children
+// often), other names, "." and ".."; the model follows the steps itself and
+// expects a root, a protected folder or a parent of one to be protected and
+// anything else free, whatever the spelling.
+void CheckWalk(std::mt19937& random, const GuardCodePage& cp, WalkCounts* counts) {
+  static const char* const kRoots[] = {"C:", "D:", "E:", "\\\\srv\\share", "\\\\SRV\\other", "\\\\srv\\\x95\x5C",
+                                       "\\\\srv\\\x83\x5C"};
+  static const char* const kNames[] = {"Windows", "Users", "me", "Documents", "Program Files", "home", "Temp",
+                                       "..", ".", "\x83\x5C\x83\x74\x83\x67", "\x95\x5C\x83\x41",
+                                       "\x95\x5C\x83\x61", "\x95\x5C"};
+  bool doubleByte = IsDoubleByte(cp);
+  std::vector<Folder> folders = ProtectedFolders(doubleByte);
+  std::string root = kRoots[random() % (doubleByte ? 7 : 5)];
+  std::vector<std::string> steps, reached;
+  int count = static_cast<int>(random() % 8);
+  size_t names = doubleByte ? sizeof kNames / sizeof kNames[0] : 9;
+  for (int i = 0; i < count; ++i) {
+    steps.push_back(kNames[random() % names]);
+    if (steps.back() == "..") {
+      if (!reached.empty()) reached.pop_back();
+    } else if (steps.back() != ".") {
+      reached.push_back(Folded(steps.back(), cp));
+    }
+  }
+  bool protect = reached.empty();
+  for (const Folder& f : folders) {
+    if (Folded(f.root, cp) != Folded(root, cp) || reached.size() > f.names.size()) continue;
+    bool prefix = true;
+    for (size_t i = 0; i < reached.size(); ++i) prefix = prefix && reached[i] == Folded(f.names[i], cp);
+    protect = protect || prefix;
+  }
+  std::string path = Spell(random, root, steps, true, cp);
+  GuardVerdict verdict = Judge(path, PlainList(folders), cp);
+  if (verdict == kGuardUnreadable) ++counts->unreadable;
+  else if (verdict == kGuardProtected) ++counts->protectedOnes;
+  else ++counts->freeOnes;
+  Check(verdict == (protect ? kGuardProtected : kGuardFree), protect ? "a walk to a protected folder" : "a walk to a free folder",
+        path);
 }
 
 void CheckCanonical(const std::string& path, const GuardCodePage& cp) {
@@ -157,6 +256,19 @@ void CheckCanonical(const std::string& path, const GuardCodePage& cp) {
   char* small = static_cast<char*>(malloc(n));
   if (n) Check(!CanonicalFolder(input.text, cp, small, n), "too small a buffer is refused", path);
   free(small);
+}
+
+// A path of random pieces, at a real root three times in four: its canonical form
+// is canonical, and a path judged free is a readable full path below a root.
+void CheckPieces(std::mt19937& random, const GuardCodePage& cp) {
+  static const char* const kStarts[] = {"C:\\", "\\\\?\\C:\\", "\\\\srv\\share\\"};
+  std::string path = random() % 4 ? kStarts[random() % 3] + RandomPath(random) : RandomPath(random);
+  CheckCanonical(path, cp);
+  if (Judge(path, {"C:\\WINDOWS", "\\\\SRV\\SHARE\\X"}, cp) != kGuardFree) return;
+  char canonical[2048];
+  Check(CanonicalFolder(path.c_str(), cp, canonical, sizeof canonical) &&
+            strlen(canonical) > CanonicalRootLength(canonical, cp) && CanonicalRootLength(canonical, cp) > 0,
+        "a free path is readable and not a root", path);
 }
 
 // Fixed cases a random walk may miss.
@@ -189,14 +301,19 @@ int main(int argc, char** argv) {
   CheckFixedCases();
   clock_t end = clock() + static_cast<clock_t>(seconds * CLOCKS_PER_SEC);
   long runs = 0;
+  WalkCounts walks;
   while (clock() < end && failures < 10) {
     const GuardCodePage& cp = random() % 2 ? ascii : dbcs;
     CheckSpellings(random, cp);
-    std::string path = RandomPath(random);
-    CheckCanonical(path, cp);
-    Judge(path, {"C:\\WINDOWS", "\\\\SRV\\SHARE\\X"}, cp);
+    CheckWalk(random, cp, &walks);
+    if (random() % 4 == 0) CheckPieces(random, cp);
     ++runs;
   }
-  printf("guard fuzz: seed %u, %ld runs, %d failures\n", seed, runs, failures);
+  // The walks must reach both kinds of folder often, or they checked little.
+  long all = walks.protectedOnes + walks.freeOnes + walks.unreadable;
+  Check(walks.protectedOnes * 10 >= all && walks.freeOnes * 10 >= all, "walks reach protected and free folders",
+        std::to_string(walks.protectedOnes) + " protected, " + std::to_string(walks.freeOnes) + " free");
+  printf("guard fuzz: seed %u, %ld runs, %ld walks (%ld protected, %ld free, %ld unreadable), %d failures\n", seed,
+         runs, all, walks.protectedOnes, walks.freeOnes, walks.unreadable, failures);
   return failures ? 1 : 0;
 }
