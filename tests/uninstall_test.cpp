@@ -2,6 +2,7 @@
 // setup installed (compared with the machine before the installation), files in
 // use, a damaged install path, and its self-deleting batch.
 #include <windows.h>
+#include <aclapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 #include <gtest/gtest.h>
@@ -496,6 +497,106 @@ TEST(UninstallShared, AFileTheUserChangedStaysAndIsNamed) {
   GetWindowsDirectoryA(windows, MAX_PATH);
   DeleteFileA((std::string(windows) + "\\wininit.ini").c_str());
   EXPECT_FALSE(qvt::ValueExists(HKEY_LOCAL_MACHINE, kFamilyKey, "InstalledFiles"));
+}
+
+// A changed file alone: the rest is removed, the file stays and is named: code 7.
+TEST(UninstallShared, AChangedFileAloneIsKeptNamedAndIsCodeSeven) {
+  SetupRun run;
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  const std::string changed = run.installFolder + "Common_Lang_2.txt";
+  ASSERT_TRUE(qvt::WriteFile(changed, "my own translation"));
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(run.installFolder));
+  EXPECT_EQ(0u, uninstall.firstCode);
+  EXPECT_EQ(7u, uninstall.copyCode);
+  EXPECT_TRUE(qvt::FileExists(changed));
+  EXPECT_FALSE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
+  ASSERT_EQ(2u, uninstall.boxes.size());
+  EXPECT_EQ(Lowered("These files were changed after the installation and were kept:\r\n" + changed),
+            Lowered(uninstall.boxes[1]));
+}
+
+// The restart list closed to every program, as it is on Windows to a user who is
+// not an administrator (Wine lets anybody write it): a deny entry for Everyone on
+// the values of the Session Manager key, taken away again by Open.
+constexpr const char* kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+struct ClosedRestartList {
+  std::vector<BYTE> saved;  // the key's security as it was
+  bool Close() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, READ_CONTROL | WRITE_DAC, &key)) return false;
+    DWORD size = 0;
+    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+    saved.resize(size ? size : 1);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr, next = nullptr;
+    bool read = size && RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data(), &size) == ERROR_SUCCESS &&
+                GetSecurityDescriptorDacl(saved.data(), &present, &dacl, &defaulted);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    EXPLICIT_ACCESSA entries[2] = {};
+    for (EXPLICIT_ACCESSA& e : entries) {
+      e.grfInheritance = NO_INHERITANCE;
+      e.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+      e.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+      e.Trustee.ptstrName = static_cast<LPSTR>(everyone);
+    }
+    entries[0].grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
+    entries[0].grfAccessMode = DENY_ACCESS;
+    entries[1].grfAccessPermissions = KEY_ALL_ACCESS;  // where the key had no list: all the rest stays open
+    entries[1].grfAccessMode = GRANT_ACCESS;
+    bool closed = false;
+    if (read && everyone && SetEntriesInAclA(present && dacl ? 1 : 2, entries, present ? dacl : nullptr, &next) == 0) {
+      SECURITY_DESCRIPTOR sd;
+      InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+      SetSecurityDescriptorDacl(&sd, TRUE, next, FALSE);
+      closed = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
+      LocalFree(next);
+    }
+    if (!closed) saved.clear();
+    if (everyone) FreeSid(everyone);
+    RegCloseKey(key);
+    return closed;
+  }
+  void Open() {
+    HKEY key;
+    if (saved.empty() || RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, WRITE_DAC, &key)) return;
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data());
+    RegCloseKey(key);
+    saved.clear();
+  }
+  ~ClosedRestartList() { Open(); }
+};
+
+// A file in use where the restart list is closed: it can be neither deleted nor
+// set up for the restart, so it stays and the last message names it: code 4.
+TEST(UninstallShared, AFileNeitherDeletedNorScheduledIsNamedAndIsCodeFour) {
+  SetupRun run;
+  run.Start("/silent /nostart /noshort");
+  ASSERT_TRUE(run.Ends(30000));
+  const std::string held = run.installFolder + "Common_Lang_3.txt";
+  HANDLE lock = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  ClosedRestartList list;
+  ASSERT_TRUE(list.Close());
+  EXPECT_FALSE(MoveFileExA(held.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) << "the restart list is closed";
+  Uninstall uninstall;
+  EXPECT_TRUE(uninstall.Run(run.installFolder));
+  list.Open();
+  CloseHandle(lock);
+  EXPECT_EQ(0u, uninstall.firstCode);
+  EXPECT_EQ(4u, uninstall.copyCode);
+  EXPECT_TRUE(qvt::FileExists(held));
+  EXPECT_FALSE(qvt::FileExists(run.installFolder + "qvtoolbar.exe"));
+  ASSERT_EQ(2u, uninstall.boxes.size());
+  EXPECT_EQ(Lowered("Uninstall finished, but 1 files could be neither deleted nor scheduled for deletion after the "
+                    "next reboot:\r\n" + held),
+            Lowered(uninstall.boxes[1]));
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  DeleteFileA((std::string(windows) + "\\wininit.ini").c_str());
 }
 
 // "InstallPath" at Program Files (one Browse away with an older setup): neither the

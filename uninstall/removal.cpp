@@ -198,6 +198,12 @@ bool IsChanged(const std::vector<std::string>& kept, const char* name) {
   return false;
 }
 
+bool IsRecorded(const std::vector<InstalledFile>& record, const char* name) {
+  for (const InstalledFile& file : record)
+    if (lstrcmpiA(file.name.c_str(), name) == 0) return true;
+  return false;
+}
+
 void RemoveFiles(const char* folder, bool createdBySetup) {
   std::vector<InstalledFile> record;
   ReadInstallRecord(&record);
@@ -223,8 +229,10 @@ void RemoveFiles(const char* folder, bool createdBySetup) {
   // only in a folder of the family's own: in a folder the user had before, such
   // files are the user's.
   if (createdBySetup) {
+    // A recorded file was dealt with above (removed, kept, or left to the restart or
+    // named as left): once, so that it is counted and named once.
     auto remove = [&](const char* name) {
-      if (!IsChanged(kept, name)) DeleteOrScheduleFile(folder, name);
+      if (!IsChanged(kept, name) && !(held && IsRecorded(record, name))) DeleteOrScheduleFile(folder, name);
     };
     remove("qvhavrel.exe");
     for (const char* name : {"Quorvane.hlp", "Quorvane.GID", "Quorvane.hlp", "Quorvane.chm", "helpComplete.chm",
