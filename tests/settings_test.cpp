@@ -43,8 +43,10 @@ class Settings : public ::testing::Test {
   }
   HWND GoTo(int index) {
     Send(sheet, PSM_SETCURSEL, static_cast<WPARAM>(index), 0);
-    WaitUntil([&] { return SheetPageIndex(sheet) == index; }, 3000);
-    return CurrentPage();
+    // A page that did not show is no page: the case then finds no control of it.
+    bool shown = WaitUntil([&] { return SheetPageIndex(sheet) == index; }, 3000);
+    EXPECT_TRUE(shown) << "settings page " << index << " did not show";
+    return shown ? CurrentPage() : nullptr;
   }
   void Click(HWND page, int control) { Send(GetDlgItem(page, control), BM_CLICK, 0, 0); }
   bool Checked(HWND page, int control) {
