@@ -192,12 +192,6 @@ bool IsRemovableInstallFolder(const char* folder) {
   return folder && FullFolderPath(folder, full, sizeof full) && IsBelowRoot(full) && !IsProtectedFolder(full);
 }
 
-bool IsChanged(const std::vector<std::string>& kept, const char* name) {
-  for (const std::string& k : kept)
-    if (lstrcmpiA(k.c_str(), name) == 0) return true;
-  return false;
-}
-
 bool IsRecorded(const std::vector<InstalledFile>& record, const char* name) {
   for (const InstalledFile& file : record)
     if (lstrcmpiA(file.name.c_str(), name) == 0) return true;
@@ -214,25 +208,22 @@ void RemoveFiles(const char* folder, bool createdBySetup) {
                     ? OpenHeldFolder(literal.data(), kHoldItself, &error)
                     : nullptr;
   // What setup wrote and nobody changed since; uninstall.exe last of all.
-  std::vector<std::string> kept;
   const InstalledFile* uninstaller = nullptr;
   for (const InstalledFile& file : record) {
     if (lstrcmpiA(file.name.c_str(), "uninstall.exe") == 0) {
       uninstaller = &file;
       continue;
     }
-    int before = FilesChanged;
     if (held) RemoveRecordedFile(held, folder, file);
-    if (FilesChanged != before) kept.push_back(file.name);
   }
   // The catalogue's names, every sound and help file, and the family's subfolders
   // only in a folder of the family's own: in a folder the user had before, such
   // files are the user's.
   if (createdBySetup) {
-    // A recorded file was dealt with above (removed, kept, or left to the restart or
-    // named as left): once, so that it is counted and named once.
+    // A recorded file was dealt with above (removed, kept as changed, left to the
+    // restart or named as left): once, so that it is counted and named once.
     auto remove = [&](const char* name) {
-      if (!IsChanged(kept, name) && !(held && IsRecorded(record, name))) DeleteOrScheduleFile(folder, name);
+      if (!(held && IsRecorded(record, name))) DeleteOrScheduleFile(folder, name);
     };
     remove("qvhavrel.exe");
     for (const char* name : {"Quorvane.hlp", "Quorvane.GID", "Quorvane.hlp", "Quorvane.chm", "helpComplete.chm",
