@@ -90,6 +90,13 @@ class Autowash : public ::testing::Test {
     return ended ? static_cast<long>(code) : -1;
   }
   void MakeRecent() { washt::MakeRecent(env); }
+  // Presses the tray program's wash button on its Wash page and answers its question;
+  // false when the question did not come or did not go.
+  static bool StartTrayWash(const Process& tray, HWND page) {
+    PostMessageA(page, WM_COMMAND, MAKEWPARAM(1175, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, 1175)));
+    HWND question = WaitMessageBox(tray.pid, kProductTitle, 15000);
+    return question && PressButton(question, IDOK) && WaitUntil([&] { return !IsWindow(question); }, 5000);
+  }
   bool LogHas(const std::string& line) {
     for (const std::string& l : FileLines(log))
       if (l == line) return true;
@@ -257,11 +264,7 @@ TEST_F(Autowash, BesideTheTrayProgramItRunsOnlyWhenTheTrayIsNotWashing) {
   EXPECT_EQ(0, Run("/autowash")) << Log();
   EXPECT_FALSE(FileExists(env.recent + "a.lnk")) << "washed beside the idle tray program";
 
-  PostMessageA(page, WM_COMMAND, MAKEWPARAM(1175, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, 1175)));
-  HWND question = WaitMessageBox(tray.pid, kProductTitle, 15000);
-  ASSERT_NE(nullptr, question);
-  PressButton(question, IDOK);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(question); }, 5000));
+  ASSERT_TRUE(StartTrayWash(tray, page));
   HWND summary = WaitMessageBox(tray.pid, kProductTitle, 15000);
   ASSERT_NE(nullptr, summary);
   EXPECT_EQ(0u, MessageBoxText(summary).find("Wash finished")) << MessageBoxText(summary);
@@ -351,11 +354,9 @@ TEST_F(AutowashBesideAWash, WhileTheTrayWashesItWashesNothingAndIsCodeTwo) {
   HWND main = nullptr, sheet = nullptr;
   HWND page = OpenSettingsPage(&tray, &main, &sheet, 2);
   ASSERT_NE(nullptr, page);
-  PostMessageA(page, WM_COMMAND, MAKEWPARAM(1175, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, 1175)));
-  HWND question = WaitMessageBox(tray.pid, kProductTitle, 15000);
-  EXPECT_NE(nullptr, question);
-  if (question) PressButton(question, IDOK);
-  if (question && HoldAtWork(tray.pid)) ExpectNoSecondWash();
+  bool started = StartTrayWash(tray, page);
+  EXPECT_TRUE(started);
+  if (started && HoldAtWork(tray.pid)) ExpectNoSecondWash();
   else ADD_FAILURE() << "the tray's wash was not caught at work";
   LetGo();
   HWND summary = WaitMessageBox(tray.pid, kProductTitle, 30000);
