@@ -2,7 +2,7 @@
 // setup installed (compared with the machine before the installation), files in
 // use, a damaged install path, and its self-deleting batch.
 #include <windows.h>
-#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 #include <gtest/gtest.h>
@@ -423,6 +423,8 @@ TEST(UninstallShared, AnotherProgramsFilesSurviveInstallAndUninstall) {
                     "program put there, and setup never replaces it.\r\n\r\nPlease choose a folder of its own."),
             Lowered(qvt::MessageBoxText(box)));
   qvt::PressButton(box, IDOK);
+  // Gone before the question that Cancel brings is looked for, else that is found in its place.
+  EXPECT_TRUE(qvt::WaitUntil([&] { return !IsWindow(box); }, 5000));
   qvt::PressButton(options, IDCANCEL);
   if (HWND sure = qvt::WaitMessageBox(run.process.pid, setupt::kProductTitle, 5000)) qvt::PressButton(sure, IDYES);
   EXPECT_TRUE(run.Ends(10000));
@@ -467,14 +469,20 @@ TEST(UninstallShared, TheHelperNeverRunsFromAFolderOthersMayChange) {
   RemoveTree(where.substr(0, where.size() - strlen("where.txt")));
 }
 
+// A silent installation, and a file of it the user then changed: its path ("" when
+// the installation did not end or the file could not be written).
+std::string InstallAndChangeAFile(SetupRun* run) {
+  run->Start("/silent /nostart /noshort");
+  std::string changed = run->installFolder + "Common_Lang_2.txt";
+  return run->Ends(30000) && qvt::WriteFile(changed, "my own translation") ? changed : "";
+}
+
 // A file setup wrote and the user changed since stays, and the last message names
 // it; the unchanged ones go, and one held by a running tool at the next restart.
 TEST(UninstallShared, AFileTheUserChangedStaysAndIsNamed) {
   SetupRun run;
-  run.Start("/silent /nostart /noshort");
-  ASSERT_TRUE(run.Ends(30000));
-  const std::string changed = run.installFolder + "Common_Lang_2.txt";
-  ASSERT_TRUE(qvt::WriteFile(changed, "my own translation"));
+  const std::string changed = InstallAndChangeAFile(&run);
+  ASSERT_FALSE(changed.empty());
   // A running tool's file that cannot even be read is not known to be changed: it
   // goes at the next restart.
   HANDLE held = CreateFileA((run.installFolder + "Common_Lang_3.txt").c_str(), GENERIC_READ, 0, nullptr,
@@ -502,10 +510,8 @@ TEST(UninstallShared, AFileTheUserChangedStaysAndIsNamed) {
 // A changed file alone: the rest is removed, the file stays and is named: code 7.
 TEST(UninstallShared, AChangedFileAloneIsKeptNamedAndIsCodeSeven) {
   SetupRun run;
-  run.Start("/silent /nostart /noshort");
-  ASSERT_TRUE(run.Ends(30000));
-  const std::string changed = run.installFolder + "Common_Lang_2.txt";
-  ASSERT_TRUE(qvt::WriteFile(changed, "my own translation"));
+  const std::string changed = InstallAndChangeAFile(&run);
+  ASSERT_FALSE(changed.empty());
   Uninstall uninstall;
   EXPECT_TRUE(uninstall.Run(run.installFolder));
   EXPECT_EQ(0u, uninstall.firstCode);
@@ -518,8 +524,9 @@ TEST(UninstallShared, AChangedFileAloneIsKeptNamedAndIsCodeSeven) {
 }
 
 // The restart list closed to every program, as it is on Windows to a user who is
-// not an administrator (Wine lets anybody write it): a deny entry for Everyone on
-// the values of the Session Manager key, taken away again by Open.
+// not an administrator (Wine lets anybody write it, but it checks a key's
+// security): for a while the Session Manager key denies Everyone setting values
+// and making subkeys (0x6) and grants all else; Open puts its own security back.
 constexpr const char* kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 struct ClosedRestartList {
   std::vector<BYTE> saved;  // the key's security as it was
@@ -528,37 +535,16 @@ struct ClosedRestartList {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, READ_CONTROL | WRITE_DAC, &key)) return false;
     DWORD size = 0;
     RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
-    saved.resize(size ? size : 1);
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr, next = nullptr;
-    bool read = size && RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data(), &size) == ERROR_SUCCESS &&
-                GetSecurityDescriptorDacl(saved.data(), &present, &dacl, &defaulted);
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-    EXPLICIT_ACCESSA entries[2] = {};
-    for (EXPLICIT_ACCESSA& e : entries) {
-      e.grfInheritance = NO_INHERITANCE;
-      e.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-      e.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-      e.Trustee.ptstrName = static_cast<LPSTR>(everyone);
-    }
-    entries[0].grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
-    entries[0].grfAccessMode = DENY_ACCESS;
-    entries[1].grfAccessPermissions = KEY_ALL_ACCESS;  // where the key had no list: all the rest stays open
-    entries[1].grfAccessMode = GRANT_ACCESS;
-    bool closed = false;
-    if (read && everyone && SetEntriesInAclA(present && dacl ? 1 : 2, entries, present ? dacl : nullptr, &next) == 0) {
-      SECURITY_DESCRIPTOR sd;
-      InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-      SetSecurityDescriptorDacl(&sd, TRUE, next, FALSE);
-      closed = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
-      LocalFree(next);
-    }
-    if (!closed) saved.clear();
-    if (everyone) FreeSid(everyone);
+    saved.resize(size);
+    PSECURITY_DESCRIPTOR closed = nullptr;
+    bool done = size && RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data(), &size) == ERROR_SUCCESS &&
+                ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                     &closed, nullptr) &&
+                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, closed) == ERROR_SUCCESS;
+    if (closed) LocalFree(closed);
+    if (!done) saved.clear();
     RegCloseKey(key);
-    return closed;
+    return done;
   }
   void Open() {
     HKEY key;
